@@ -1,0 +1,52 @@
+#include "foundation/KString.h"
+
+#include <gtest/gtest.h>
+
+TEST(KString, Utf8RoundTripKeepsAccentsAndAstralCharacters) {
+    const std::string text = "Zürich \xF0\x9F\x8F\x83 Ñ";
+    EXPECT_EQ(ToUtf8(FromUtf8(text)), text);
+    EXPECT_EQ(FromUtf8(text).size(), 11u);  // the runner is a surrogate pair
+}
+
+TEST(KString, MalformedUtf8BecomesReplacementCharacters) {
+    EXPECT_EQ(FromUtf8("a\xC3"), u"a\uFFFD");
+    EXPECT_EQ(FromUtf8("\xFF" "b"), u"\uFFFDb");
+    EXPECT_EQ(FromUtf8("\xED\xA0\x80"), u"\uFFFD");  // an encoded surrogate is not a character
+}
+
+TEST(KString, Latin1MapsBytesToCharacters) {
+    EXPECT_EQ(FromLatin1("\xE9t\xE9"), u"\u00E9t\u00E9");
+    EXPECT_EQ(ToLatin1(u"\u00E9\u20AC"), "\xE9?");
+}
+
+TEST(KString, NamesCompareWithoutRegardToCase) {
+    EXPECT_TRUE(EqualsNoCase(u"general\\activitylog", u"General\\ActivityLog"));
+    EXPECT_TRUE(EqualsNoCase(u"\u00C9T\u00C9", u"\u00E9t\u00E9"));
+    EXPECT_FALSE(EqualsNoCase(u"\u00D7", u"\u00F7"));
+    EXPECT_TRUE(StartsWithNoCase(u"de_AT", u"DE"));
+}
+
+TEST(KString, IntegerSyntax) {
+    struct Case {
+        const char16_t* text;
+        std::optional<long long> value;
+        size_t end;
+    };
+    const Case cases[] = {
+        {u"42", 42, 2},      {u"-7x", -7, 2},   {u"+3", 3, 2},      {u"0x1F", 31, 4}, {u"0X1f", 31, 4},
+        {u"017", 15, 3},     {u"09", 0, 1},     {u"0", 0, 1},       {u"", std::nullopt, 0},
+        {u"-", std::nullopt, 0}, {u"abc", std::nullopt, 0},
+    };
+    for (const auto& c : cases) {
+        size_t pos = 0;
+        EXPECT_EQ(ParseInteger(c.text, pos), c.value) << ToUtf8(c.text);
+        EXPECT_EQ(pos, c.end) << ToUtf8(c.text);
+    }
+}
+
+TEST(KString, HugeIntegersSaturateInsteadOfOverflowing) {
+    size_t pos = 0;
+    const auto value = ParseInteger(u"99999999999999999999999999999", pos);
+    ASSERT_TRUE(value.has_value());
+    EXPECT_GT(*value, 0);
+}
