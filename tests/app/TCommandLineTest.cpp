@@ -1,0 +1,50 @@
+#include "app/TCommandLine.h"
+
+#include <gtest/gtest.h>
+
+TEST(TCommandLine, SplitsAtBlanksAndTabsAndKeepsQuotedTextWhole) {
+    struct Case {
+        const char* line;
+        std::vector<std::string> expected;
+    };
+    const Case cases[] = {
+        {"", {}},
+        {"   \t ", {}},
+        {"-noserialport", {"-noserialport"}},
+        {"a b\tc", {"a", "b", "c"}},
+        {"  a   \t b  ", {"a", "b"}},
+        {"\"my file.cfg\" x", {"my file.cfg", "x"}},
+        {"\"\" x", {"", "x"}},
+        {"\"unterminated quote", {"unterminated quote"}},
+        {"\"ab\"cd", {"ab", "cd"}},
+        {"ab\"cd", {"ab\"cd"}},  // a quote inside an argument is part of it
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(TCommandLine::Split(c.line), c.expected) << c.line;
+    }
+}
+
+TEST(TCommandLine, ArgumentZeroIsTheProgramFile) {
+    const TCommandLine line("/opt/kestrun/Kestrun", "one \"two three\"");
+    ASSERT_EQ(line.Arguments().size(), 3u);
+    EXPECT_EQ(line.Arguments()[0], "/opt/kestrun/Kestrun");
+    EXPECT_EQ(line.Arguments()[2], "two three");
+}
+
+TEST(TCommandLine, OptionIsPresentWhenAnArgumentAfterTheFirstBeginsWithIt) {
+    EXPECT_TRUE(TCommandLine("p", "-noserialport").HasOption(TCommandLine::kNoSerialPort));
+    EXPECT_TRUE(TCommandLine("p", "x -noserialportsplease").HasOption(TCommandLine::kNoSerialPort));
+    EXPECT_FALSE(TCommandLine("p", "x-noserialport").HasOption(TCommandLine::kNoSerialPort));
+    EXPECT_FALSE(TCommandLine("p", "-noserial").HasOption(TCommandLine::kNoSerialPort));
+    // Argument 0 never counts, even when the program file is named like the option.
+    EXPECT_FALSE(TCommandLine("-noserialport", "").HasOption(TCommandLine::kNoSerialPort));
+}
+
+TEST(TCommandLine, ShellSplitArgumentsAreTakenAsTheyCome) {
+    const char* argv[] = {"Kestrun", "-noserialport", "with blank"};
+    const TCommandLine line("/usr/bin/Kestrun", 3, argv);
+    EXPECT_EQ(line.Arguments(),
+              (std::vector<std::string>{"/usr/bin/Kestrun", "-noserialport", "with blank"}));
+    EXPECT_TRUE(line.HasOption(TCommandLine::kNoSerialPort));
+    EXPECT_EQ(TCommandLine("", 1, argv).Arguments()[0], "Kestrun");
+}

@@ -1,0 +1,85 @@
+#include "app/TInstanceCounter.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <memory>
+#include <vector>
+
+#include "app/TestFolder.h"
+
+TEST(TInstanceCounter, FirstCopyCountsOneAndEachCopyStartedWhileOthersRunCountsOnMore) {
+    TestFolder folder;
+    std::vector<std::unique_ptr<TInstanceCounter>> copies;
+    for (int expected = 1; expected <= 4; ++expected) {
+        copies.push_back(std::make_unique<TInstanceCounter>(folder.Path()));
+        EXPECT_TRUE(copies.back()->IsRegistered());
+        EXPECT_EQ(copies.back()->Count(), expected);
+    }
+    // The count is not decremented at exit: a newcomer after some copies ended still counts on.
+    copies.erase(copies.begin() + 1, copies.end());
+    EXPECT_EQ(TInstanceCounter(folder.Path()).Count(), 5);
+}
+
+TEST(TInstanceCounter, CountStartsAgainWhenNoCopyRuns) {
+    TestFolder folder;
+    {
+        TInstanceCounter first(folder.Path());
+        TInstanceCounter second(folder.Path());
+        EXPECT_EQ(second.Count(), 2);
+    }
+    EXPECT_EQ(TInstanceCounter(folder.Path()).Count(), 1);
+}
+
+TEST(TInstanceCounter, CopyThatCrashedLeavesNoFalseCount) {
+    TestFolder folder;
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        TInstanceCounter copy(folder.Path());
+        const char byte = static_cast<char>(copy.Count());
+        (void)::write(ready[1], &byte, 1);
+        ::pause();
+        ::_exit(0);
+    }
+    char byte = 0;
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+    EXPECT_EQ(byte, 1);
+    EXPECT_EQ(TInstanceCounter(folder.Path()).Count(), 2);  // while the child runs
+
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ::close(ready[0]);
+    ::close(ready[1]);
+    EXPECT_EQ(TInstanceCounter(folder.Path()).Count(), 1);
+}
+
+TEST(TInstanceCounter, DamagedCountFileStillCountsASecondCopy) {
+    TestFolder folder;
+    TInstanceCounter first(folder.Path());
+    std::ofstream(folder.Path() / "Kestrun.lock", std::ios::trunc) << "garbage";
+    EXPECT_EQ(TInstanceCounter(folder.Path()).Count(), 2);
+    std::ofstream(folder.Path() / "Kestrun.lock", std::ios::trunc) << "99999999999999999999";
+    EXPECT_EQ(TInstanceCounter(folder.Path()).Count(), 2147483647);
+}
+
+TEST(TInstanceCounter, UnusableFolderCountsOneAndHoldsNothing) {
+    TInstanceCounter copy("/nonexistent/kestrun/folder");
+    EXPECT_EQ(copy.Count(), 1);
+    EXPECT_FALSE(copy.IsRegistered());
+}
+
+TEST(TInstanceCounter, LockFilesAreTheUsersOnly) {
+    TestFolder folder;
+    TInstanceCounter copy(folder.Path());
+    struct stat info {};
+    ASSERT_EQ(::stat((folder.Path() / "Kestrun.lock").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 077, 0u);
+}
