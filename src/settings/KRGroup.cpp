@@ -52,9 +52,12 @@ KRNode* KRGroup::CreateChild(KStringView line) {
     const bool isGroup = backslash != KStringView::npos;
     const KStringView name = line.substr(0, isGroup ? backslash : colon);
     if (name.empty() || !std::all_of(name.begin(), name.end(), IsNameChar)) return nullptr;
-    // A name already taken by a child of another kind, or whose value did not parse, is
-    // never created twice: lookups would only ever find the first.
-    if (FindChild(name) != nullptr) return nullptr;
+    // A group and a value may share a name (lookups tell them apart by the backslash), but
+    // a second value or group of the same name could never be found: a value line that its
+    // existing node refused does not create one.
+    for (const auto& child : m_children) {
+        if (child->IsGroup() == isGroup && EqualsNoCase(child->Name(), name)) return nullptr;
+    }
 
     if (isGroup) {
         auto group = std::make_unique<KRGroup>();

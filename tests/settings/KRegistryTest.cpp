@@ -123,12 +123,21 @@ TEST_F(KRegistryTest, LinesOutsideTheGrammarMergeToNothing) {
         u"Layout\\Foo:Bool=",
         u"Layout\\GridVert:Int=",
         u"Layout\\GridVert:Int=abc",
-        u"Layout\\GridVert\\:=",
     };
     for (const char16_t* line : bad) {
         EXPECT_EQ(tree.Define(line), nullptr) << ToUtf8(line);
     }
     EXPECT_EQ(Lines(tree), snapshot);
+}
+
+TEST_F(KRegistryTest, GroupAndValueMayShareANameAndAreToldApartByTheBackslash) {
+    ASSERT_NE(tree.Define(u"General\\MainWindow:String=The main window."), nullptr);
+    EXPECT_EQ(tree.GetText(u"General\\MainWindow"), u"The main window.");
+    EXPECT_EQ(tree.FindGroup(u"General\\MainWindow\\"), tree.FindGroup(u"General\\")->ChildGroup(0));
+    EXPECT_EQ(tree.FindInt(u"General\\MainWindow\\Left")->Value(), 10);
+    EXPECT_EQ(tree.Define(u"General\\MainWindow:Int=3"), tree.FindString(u"General\\MainWindow"));
+    EXPECT_EQ(tree.GetText(u"General\\MainWindow"), u"3");
+    EXPECT_EQ(tree.FindGroup(u"General\\")->ChildCount(), 3u);
 }
 
 TEST_F(KRegistryTest, LineWithoutNameAddressesTheGroupItself) {

@@ -1,0 +1,47 @@
+#include "settings/KSettingsFile.h"
+
+#include <system_error>
+
+#include "foundation/KError.h"
+
+std::filesystem::path SettingsFolder(const std::filesystem::path& documentsFolder) {
+    return documentsFolder / "Velmar" / "Kestrun";
+}
+
+std::filesystem::path SettingsFilePath(const std::filesystem::path& documentsFolder) {
+    return SettingsFolder(documentsFolder) / "Kestrun.cfg";
+}
+
+KSettingsLoadResult LoadSettingsFile(KRegistry& tree, const std::filesystem::path& documentsFolder) {
+    KSettingsLoadResult result;
+    const std::filesystem::path path = SettingsFilePath(documentsFolder);
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec)) return result;
+    const auto size = std::filesystem::file_size(path, ec);
+    if (!ec && size < 1) return result;
+    try {
+        KTextReader reader(path, KCharMode::Detect);
+        result.mode = reader.Mode();
+        tree.Load(reader);
+        result.loaded = true;
+    } catch (const KError&) {
+        result.ok = false;
+    }
+    return result;
+}
+
+bool SaveSettingsFile(KRegistry& tree, const std::filesystem::path& documentsFolder, KCharMode mode) {
+    // Texts come from the default table and the language file at every start.
+    if (KRGroup* strings = tree.FindGroup(u"Strings\\")) strings->SetSaved(false);
+    if (mode == KCharMode::Detect) mode = KCharMode::Unicode;
+    try {
+        KTextWriter writer(SettingsFilePath(documentsFolder), mode);
+        tree.Save(writer);
+        writer.Commit();
+        return true;
+    } catch (const KError&) {
+        return false;
+    } catch (const std::filesystem::filesystem_error&) {
+        return false;
+    }
+}

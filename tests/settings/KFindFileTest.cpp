@@ -1,0 +1,26 @@
+#include "foundation/KFindFile.h"
+
+#include <gtest/gtest.h>
+
+#include "foundation/TempFolder.h"
+
+TEST(KFindFile, ExactNameWinsThenFirstCaseInsensitiveMatchInSortedOrder) {
+    TempFolder folder;
+    WriteBytes(folder / "gatemark.kss", "a");
+    EXPECT_EQ(KFindFile(folder.Path(), u"Gatemark.kss"), folder / "gatemark.kss");
+    WriteBytes(folder / "GATEMARK.kss", "b");
+    EXPECT_EQ(KFindFile(folder.Path(), u"Gatemark.kss"), folder / "GATEMARK.kss");  // 'G' sorts before 'g'
+    WriteBytes(folder / "Gatemark.kss", "c");
+    EXPECT_EQ(KFindFile(folder.Path(), u"Gatemark.kss"), folder / "Gatemark.kss");
+}
+
+TEST(KFindFile, NothingFoundGivesAnEmptyPath) {
+    TempFolder folder;
+    std::filesystem::create_directories(folder / "Sub.kss");
+    WriteBytes(folder / "other.kss", "");
+    EXPECT_TRUE(KFindFile(folder.Path(), u"sub.kss").empty());  // folders are not files
+    EXPECT_TRUE(KFindFile(folder.Path(), u"missing.kss").empty());
+    EXPECT_TRUE(KFindFile(folder / "nowhere", u"other.kss").empty());
+    EXPECT_TRUE(KFindFile(folder.Path(), u"../other.kss").empty());
+    EXPECT_TRUE(KFindFile(folder.Path(), u"").empty());
+}
