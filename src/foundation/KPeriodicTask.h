@@ -42,8 +42,8 @@ public:
     /// -2 lowest, -1 below normal, 0 normal, 1 above normal, 2 highest, above 2 time
     /// critical, applied as the thread's nice value where the system allows it (a
     /// refusal is ignored). `stackSize` is a minimum: the thread gets at least
-    /// kMinimumStackSize, since C++ code with locale-aware formatting, and any code
-    /// under AddressSanitizer, overflows a 32 KB stack.
+    /// kMinimumStackSize. A 32 KB thread stack is a reserve that grows elsewhere, but
+    /// a fixed size here; the sanitizers' thread-local state alone is larger.
     bool Start(int period, int priority = 0, size_t stackSize = kDefaultStackSize);
     /// Paused to running; no effect in other states.
     void Resume();
@@ -59,7 +59,7 @@ public:
     /// -1 while stopped.
     int Period() const;
 
-    static constexpr size_t kMinimumStackSize = 512 * 1024;
+    static constexpr size_t kMinimumStackSize = 1024 * 1024;
 
 protected:
     /// Called on the task's thread; `now` is KGetTickCount() at the call.
