@@ -1,0 +1,523 @@
+#include "scoring/ResultList.h"
+
+#include <algorithm>
+
+#include "foundation/KBinaryData.h"
+#include "foundation/KError.h"
+
+ResultList::ResultList(bool standings, TickCount precision, KString name)
+    : m_name(std::move(name)),
+      m_flags(kFlagUnofficial | (standings ? kFlagStandings : 0)),
+      m_precision(ValidPrecision(precision.Value())) {}
+
+ResultList::~ResultList() = default;
+
+TickCount ResultList::ValidPrecision(long long precision) {
+    if (precision < 1 || precision > kTicksSecond.Value()) return kTicksHundredth;
+    return TickCount::FromInt64(precision);
+}
+
+void ResultList::SetRules(const ScoringRules& rules) {
+    if (m_rules == rules) return;
+    m_rules = rules;
+    m_needsSort = true;
+}
+
+void ResultList::SetOfficial(bool official) {
+    const uint32_t flags = official ? (m_flags & ~kFlagUnofficial) : (m_flags | kFlagUnofficial);
+    if (flags == m_flags) return;
+    NotifyBefore(nullptr);
+    m_flags = flags;
+    Touch();
+    for (auto* observer : m_observers) observer->AfterFlagsChanged(*this);
+}
+
+void ResultList::SetStandings(bool standings) {
+    const uint32_t flags = standings ? (m_flags | kFlagStandings) : (m_flags & ~kFlagStandings);
+    if (flags == m_flags) return;
+    NotifyBefore(nullptr);
+    m_flags = flags;
+    m_needsSort = true;
+    Touch();
+    for (auto* observer : m_observers) observer->AfterFlagsChanged(*this);
+}
+
+void ResultList::NotifyBefore(ResultRecord* record) {
+    for (auto* observer : m_observers) observer->BeforeChange(*this, record);
+}
+
+void ResultList::Clear() {
+    NotifyBefore(nullptr);
+    m_records.clear();
+    for (int field = 0; field < kTextFieldCount; ++field) m_index[field].clear();
+    for (auto& group : m_groups) group = ResultGroup{};
+    m_needsSort = false;
+    m_flags |= kFlagUnofficial;
+    Touch();
+    for (auto* observer : m_observers) observer->AfterAddRemove(*this);
+}
+
+ResultRecord* ResultList::Append(uint32_t sequence) {
+    m_records.push_back(std::unique_ptr<ResultRecord>(new ResultRecord(this, sequence)));
+    ResultRecord* record = m_records.back().get();
+    record->m_position = m_records.size() - 1;
+    for (int field = 0; field < kTextFieldCount; ++field) {
+        if (m_indexed[field]) IndexInsert(field, record);
+    }
+    return record;
+}
+
+ResultRecord* ResultList::Add() {
+    NotifyBefore(nullptr);
+    ResultRecord* record = Append(m_nextSequence++);
+    m_needsSort = true;
+    m_flags |= kFlagUnofficial;
+    Touch();
+    for (auto* observer : m_observers) observer->AfterAddRemove(*this);
+    return record;
+}
+
+ResultRecord* ResultList::AddCopy(const ResultRecord& source) {
+    NotifyBefore(nullptr);
+    ResultRecord* record = Append(source.Sequence());
+    m_nextSequence = std::max(m_nextSequence, source.Sequence() + 1);
+    // Copied before the observers hear of the record, so they see it whole.
+    auto observers = std::move(m_observers);
+    record->CopyFieldsFrom(source);
+    m_observers = std::move(observers);
+    m_needsSort = true;
+    m_flags |= kFlagUnofficial;
+    Touch();
+    for (auto* observer : m_observers) observer->AfterAddRemove(*this);
+    return record;
+}
+
+void ResultList::Remove(ResultRecord* record) {
+    if (!record || record->m_list != this) return;
+    const size_t position = record->m_position;
+    if (position >= m_records.size() || m_records[position].get() != record) return;
+    NotifyBefore(nullptr);
+    for (int field = 0; field < kTextFieldCount; ++field) {
+        if (m_indexed[field]) IndexErase(field, record, record->m_texts[field]);
+    }
+    m_records.erase(m_records.begin() + static_cast<std::ptrdiff_t>(position));
+    ReindexPositions(position);
+    m_needsSort = true;
+    m_flags |= kFlagUnofficial;
+    Touch();
+    for (auto* observer : m_observers) observer->AfterAddRemove(*this);
+}
+
+void ResultList::ReindexPositions(size_t from) {
+    for (size_t i = from; i < m_records.size(); ++i) m_records[i]->m_position = i;
+}
+
+// --- Text index ---------------------------------------------------------------------------------------
+
+void ResultList::IndexInsert(int field, ResultRecord* record) {
+    Bucket& bucket = m_index[field][record->m_texts[field]];
+    record->m_indexSlot[field] = bucket.size();
+    bucket.push_back(record);
+}
+
+void ResultList::IndexErase(int field, ResultRecord* record, const KString& text) {
+    auto it = m_index[field].find(text);
+    if (it == m_index[field].end()) return;
+    Bucket& bucket = it->second;
+    const size_t slot = record->m_indexSlot[field];
+    if (slot >= bucket.size() || bucket[slot] != record) return;
+    // Swap with the last entry so removal stays constant time however many records share the text.
+    bucket[slot] = bucket.back();
+    bucket[slot]->m_indexSlot[field] = slot;
+    bucket.pop_back();
+    if (bucket.empty()) m_index[field].erase(it);
+}
+
+void ResultList::BuildIndex(int field) {
+    m_index[field].clear();
+    m_index[field].reserve(m_records.size());
+    for (auto& record : m_records) IndexInsert(field, record.get());
+    m_indexed[field] = true;
+}
+
+void ResultList::RecordTextChanging(ResultRecord& record, int field, const KString& oldText) {
+    if (m_indexed[field]) IndexErase(field, &record, oldText);
+}
+
+void ResultList::RecordTextChanged(ResultRecord& record, int field) {
+    if (m_indexed[field]) IndexInsert(field, &record);
+}
+
+ResultRecord* ResultList::Find(TextField field, KStringView text) {
+    const int index = static_cast<int>(field);
+    if (index < 0 || index >= kTextFieldCount) return nullptr;
+    if (!m_indexed[index]) BuildIndex(index);
+    auto it = m_index[index].find(KString(text));
+    if (it == m_index[index].end() || it->second.empty()) return nullptr;
+    const Bucket& bucket = it->second;
+    if (bucket.size() == 1) return bucket.front();
+    // Several share the text: the first in sorted order wins, so the order must be current.
+    EnsureSorted();
+    return *std::min_element(bucket.begin(), bucket.end(), [](const ResultRecord* a, const ResultRecord* b) {
+        return a->m_position < b->m_position;
+    });
+}
+
+// --- Record notifications -----------------------------------------------------------------------------
+
+void ResultList::RecordBeforeChange(ResultRecord& record) { NotifyBefore(&record); }
+
+void ResultList::RecordAfterChange(ResultRecord& record, bool mayHaveMoved) {
+    if (mayHaveMoved) m_needsSort = true;
+    m_flags |= kFlagUnofficial;
+    Touch();
+    for (auto* observer : m_observers) observer->AfterChange(*this, record, mayHaveMoved);
+}
+
+void ResultList::NotifyStandingsRecalculated() {
+    Touch();
+    for (auto* observer : m_observers) observer->AfterStandingsRecalculated(*this);
+}
+
+void ResultList::NotifyFinalized() {
+    Touch();
+    for (auto* observer : m_observers) observer->AfterFinalization(*this);
+}
+
+void ResultList::AddObserver(ResultListObserver* observer) {
+    if (observer && std::find(m_observers.begin(), m_observers.end(), observer) == m_observers.end()) {
+        m_observers.push_back(observer);
+    }
+}
+
+void ResultList::RemoveObserver(ResultListObserver* observer) {
+    m_observers.erase(std::remove(m_observers.begin(), m_observers.end(), observer), m_observers.end());
+}
+
+void ResultList::SetFieldSet(std::unique_ptr<ResultFieldSet> fieldSet) {
+    m_fieldSet = std::move(fieldSet);
+    m_fieldSetBytes.clear();
+}
+
+// --- Sorted access ------------------------------------------------------------------------------------
+
+ResultRecord* ResultList::At(size_t index) {
+    EnsureSorted();
+    return index < m_records.size() ? m_records[index].get() : nullptr;
+}
+
+ResultRecord* ResultList::First(const ResultFilter* filter) {
+    Sort(filter);
+    return !m_records.empty() && m_records.front()->m_relevant ? m_records.front().get() : nullptr;
+}
+
+ResultRecord* ResultList::Next(const ResultRecord* record, const ResultFilter* filter) {
+    if (!record || record->m_list != this) return nullptr;
+    Sort(filter);
+    const size_t next = record->m_position + 1;
+    return next < m_records.size() && m_records[next]->m_relevant ? m_records[next].get() : nullptr;
+}
+
+ResultRecord* ResultList::Previous(const ResultRecord* record, const ResultFilter* filter) {
+    if (!record || record->m_list != this) return nullptr;
+    Sort(filter);
+    const size_t position = record->m_position;
+    return position > 0 && m_records[position - 1]->m_relevant ? m_records[position - 1].get() : nullptr;
+}
+
+size_t ResultList::Count(const ResultFilter* filter) {
+    Sort(filter);
+    return m_groups[static_cast<int>(ResultGroupKind::Relevant)].count;
+}
+
+const ResultGroup& ResultList::Group(ResultGroupKind kind) {
+    EnsureSorted();
+    return m_groups[static_cast<int>(kind)];
+}
+
+ResultRecord* ResultList::NextInGroup(const ResultRecord* record, ResultGroupKind kind) {
+    if (!record || record->m_list != this) return nullptr;
+    EnsureSorted();
+    const ResultGroup& group = m_groups[static_cast<int>(kind)];
+    if (!group.first || record == group.last) return nullptr;
+    if (record->m_position < group.first->m_position || record->m_position > group.last->m_position) {
+        return nullptr;
+    }
+    return m_records[record->m_position + 1].get();
+}
+
+// --- Sorting ------------------------------------------------------------------------------------------
+
+void ResultList::EnsureSorted() {
+    if (m_needsSort) DoSort(m_filter);
+}
+
+void ResultList::Sort(const ResultFilter* filter) {
+    const uint32_t sequence = filter ? filter->Sequence() : 0;
+    if (!m_needsSort && filter == m_filter && sequence == m_filterSequence) return;
+    DoSort(filter);
+}
+
+void ResultList::Resort() { DoSort(m_filter); }
+
+bool ResultList::Before(const ResultRecord& a, const ResultRecord& b) const {
+    return IsStandings() ? BeforeStanding(a, b) : BeforeResult(a, b);
+}
+
+bool ResultList::BeforeStanding(const ResultRecord& a, const ResultRecord& b) const {
+    const bool zeroA = a.m_points == 0, zeroB = b.m_points == 0;
+    if (zeroA != zeroB) return zeroB;
+    if (!zeroA) {
+        const bool incompleteA = a.m_numMembers < m_rules.minRunners;
+        const bool incompleteB = b.m_numMembers < m_rules.minRunners;
+        if (incompleteA != incompleteB) return incompleteB;
+        if (incompleteA) {
+            if (a.m_numMembers != b.m_numMembers) return a.m_numMembers > b.m_numMembers;
+            if (a.m_points != b.m_points) return a.m_points < b.m_points;
+        } else {
+            if (a.m_points != b.m_points) return a.m_points < b.m_points;
+            // Equal points: the displacers' places break the tie; a team without that runner loses.
+            for (int64_t i = m_rules.numScorers;
+                 i < int64_t{m_rules.numScorers} + m_rules.maxDisplacers && i >= 0; ++i) {
+                const auto index = static_cast<size_t>(i);
+                const bool hasA = index < a.m_placeList.size(), hasB = index < b.m_placeList.size();
+                if (!hasA && !hasB) break;
+                if (hasA != hasB) return hasA;
+                if (a.m_placeList[index] != b.m_placeList[index])
+                    return a.m_placeList[index] < b.m_placeList[index];
+            }
+        }
+    }
+    return a.m_sequence < b.m_sequence;
+}
+
+namespace {
+enum class Standing { Finished = 0, OnCourse = 1, Coded = 2 };
+Standing StandingOf(const ResultRecord& r) {
+    if (r.IsCoded()) return Standing::Coded;
+    return r.Time().IsValid() ? Standing::Finished : Standing::OnCourse;
+}
+}  // namespace
+
+bool ResultList::BeforeResult(const ResultRecord& a, const ResultRecord& b) const {
+    if (a.m_relevant != b.m_relevant) return a.m_relevant;
+    if (a.m_relevant) {
+        const Standing sa = StandingOf(a), sb = StandingOf(b);
+        if (sa != sb) return sa < sb;
+        switch (sa) {
+            case Standing::Finished:
+                if (a.m_time != b.m_time) return a.m_time < b.m_time;
+                break;
+            case Standing::OnCourse: {
+                if (a.m_lapsToGo != b.m_lapsToGo) {
+                    return m_rules.lapsCountUp ? a.m_lapsToGo > b.m_lapsToGo : a.m_lapsToGo < b.m_lapsToGo;
+                }
+                const bool splitA = a.m_cumSplitTime.IsValid(), splitB = b.m_cumSplitTime.IsValid();
+                if (splitA != splitB) return splitA;
+                if (splitA && a.m_cumSplitTime != b.m_cumSplitTime)
+                    return a.m_cumSplitTime < b.m_cumSplitTime;
+                break;
+            }
+            case Standing::Coded:
+                if (a.m_code != b.m_code) return a.m_code < b.m_code;
+                break;
+        }
+    }
+    return a.m_sequence < b.m_sequence;
+}
+
+void ResultList::DoSort(const ResultFilter* filter) {
+    NotifyBefore(nullptr);
+    m_filter = filter;
+    m_filterSequence = filter ? filter->Sequence() : 0;
+    // Relevance is asked once per record, not once per comparison.
+    for (auto& record : m_records) record->m_relevant = !filter || filter->Relevant(*record);
+    std::stable_sort(m_records.begin(), m_records.end(),
+                     [this](const std::unique_ptr<ResultRecord>& a, const std::unique_ptr<ResultRecord>& b) {
+                         return Before(*a, *b);
+                     });
+    ReindexPositions(0);
+    m_needsSort = false;
+    FormGroupsAndPlaces();
+    if (IsStandings()) AssignTeamPlaces(false);
+    Touch();
+    for (auto* observer : m_observers) observer->AfterResort(*this);
+}
+
+void ResultList::FormGroupsAndPlaces() {
+    for (auto& group : m_groups) group = ResultGroup{};
+    const auto take = [this](ResultGroupKind kind, size_t& pos, auto&& belongs) {
+        ResultGroup& group = m_groups[static_cast<int>(kind)];
+        while (pos < m_records.size() && m_records[pos]->m_relevant && belongs(*m_records[pos])) {
+            if (!group.first) group.first = m_records[pos].get();
+            group.last = m_records[pos].get();
+            ++group.count;
+            ++pos;
+        }
+    };
+    size_t pos = 0;
+    take(ResultGroupKind::Finished, pos, [](const ResultRecord& r) { return r.IsFinished(); });
+    if (pos == 0) {
+        size_t splitPos = pos;
+        take(ResultGroupKind::Split, splitPos,
+             [](const ResultRecord& r) { return r.IsOnCourse() && r.HasSplit(); });
+    }
+    take(ResultGroupKind::OnCourse, pos, [](const ResultRecord& r) { return r.IsOnCourse(); });
+    take(ResultGroupKind::Coded, pos, [](const ResultRecord& r) { return r.IsCoded(); });
+    ResultGroup& relevant = m_groups[static_cast<int>(ResultGroupKind::Relevant)];
+    relevant.count = pos;
+    while (relevant.count < m_records.size() && m_records[relevant.count]->m_relevant) ++relevant.count;
+    if (relevant.count > 0) {
+        relevant.first = m_records.front().get();
+        relevant.last = m_records[relevant.count - 1].get();
+    }
+    if (IsStandings()) return;
+
+    // A computed place belongs to the order it was computed in; the source's places are kept.
+    for (auto& record : m_records) {
+        if (record->m_flags & ResultRecord::kFlagComputedPlace) {
+            record->m_place = -1;
+            record->m_flags &= ~ResultRecord::kFlagComputedPlace;
+        }
+    }
+    const bool byTime = m_groups[static_cast<int>(ResultGroupKind::Finished)].count > 0;
+    const ResultGroup& placed =
+        m_groups[static_cast<int>(byTime ? ResultGroupKind::Finished : ResultGroupKind::Split)];
+    if (!placed.first) return;
+    const auto tie = [byTime](const ResultRecord& a, const ResultRecord& b) {
+        if (byTime) return a.m_time == b.m_time;
+        return a.m_cumSplitTime == b.m_cumSplitTime && a.m_lapsToGo == b.m_lapsToGo;
+    };
+    int32_t runPlace = -1;
+    for (size_t i = placed.first->m_position; i <= placed.last->m_position; ++i) {
+        ResultRecord& record = *m_records[i];
+        const size_t offset = i - placed.first->m_position;
+        const bool sharesRun = offset > 0 && tie(*m_records[i - 1], record);
+        // The counter is the record's position in the group: after a run of k equal times it has
+        // advanced by k (1, 2, 2, 4).
+        const int32_t counter = static_cast<int32_t>(std::min<size_t>(offset + 1, INT32_MAX));
+        if (record.m_place < 1) {
+            record.m_place = sharesRun ? runPlace : counter;
+            record.m_flags |= ResultRecord::kFlagComputedPlace;
+        }
+        if (!sharesRun) runPlace = record.m_place;
+    }
+}
+
+void ResultList::AssignTeamPlaces(bool zeroIncompletePoints) {
+    const auto displacersEqual = [this](const ResultRecord& a, const ResultRecord& b) {
+        for (int64_t i = m_rules.numScorers;
+             i < int64_t{m_rules.numScorers} + m_rules.maxDisplacers && i >= 0; ++i) {
+            if (a.PlaceListEntry(static_cast<size_t>(i)) != b.PlaceListEntry(static_cast<size_t>(i)) ||
+                (static_cast<size_t>(i) < a.m_placeList.size()) !=
+                    (static_cast<size_t>(i) < b.m_placeList.size())) {
+                return false;
+            }
+        }
+        return true;
+    };
+    int32_t counter = 1;
+    size_t i = 0;
+    while (i < m_records.size()) {
+        ResultRecord& team = *m_records[i];
+        if (team.m_numMembers < m_rules.minRunners) {
+            team.m_place = -1;
+            if (zeroIncompletePoints && team.m_points != 0) {
+                team.m_points = 0;
+                m_needsSort = true;  // a team without points moves to the bottom
+            }
+            ++i;
+            continue;
+        }
+        team.m_place = counter;
+        size_t shared = 1;
+        while (i + shared < m_records.size()) {
+            ResultRecord& next = *m_records[i + shared];
+            if (next.m_points != team.m_points || next.m_numMembers < m_rules.minRunners ||
+                !displacersEqual(team, next)) {
+                break;
+            }
+            next.m_place = counter;
+            ++shared;
+        }
+        counter += static_cast<int32_t>(shared);
+        i += shared;
+    }
+    Touch();
+}
+
+// --- Storage ------------------------------------------------------------------------------------------
+
+void ResultList::Store(KBinaryWriter& out) const {
+    out.WriteText(m_name);
+    out.WriteWord(m_flags);
+    m_precision.Store(out);
+    out.WriteWord(static_cast<uint32_t>(m_records.size()));
+    for (const auto& record : m_records) record->Store(out);
+    // The field set is stored as a sized block so a reader that does not know it can step over it.
+    if (m_fieldSet) {
+        KBinaryWriter block;
+        m_fieldSet->Store(block);
+        out.WriteWord(static_cast<uint32_t>(block.Size()));
+        out.WriteBytes(block.Bytes());
+    } else {
+        out.WriteWord(static_cast<uint32_t>(m_fieldSetBytes.size()));
+        out.WriteBytes(m_fieldSetBytes);
+    }
+}
+
+void ResultList::Load(KBinaryReader& in) {
+    Clear();
+    try {
+        KString name = in.ReadText();
+        const uint32_t flags = in.ReadWord();
+        const TickCount precision = TickCount::Load(in);
+        const uint32_t count = in.ReadWord();
+        // Each stored record takes at least kMinStoredSize bytes: a count the data cannot hold is corrupt.
+        if (count > in.Remaining() / ResultRecord::kMinStoredSize) {
+            throw KError(KErrorCode::kFileContents,
+                         static_cast<int>(std::min<size_t>(in.Remaining(), INT32_MAX)));
+        }
+        NotifyBefore(nullptr);
+        auto observers = std::move(m_observers);
+        try {
+            m_records.reserve(count);
+            uint32_t nextSequence = 0;
+            for (uint32_t i = 0; i < count; ++i) {
+                ResultRecord* record = Append(0);
+                record->LoadFields(in);
+                for (int field = 0; field < kTextFieldCount; ++field) {
+                    if (m_indexed[field]) {
+                        // Append indexed the record under its empty texts; file it under the loaded ones.
+                        IndexErase(field, record, KString());
+                        IndexInsert(field, record);
+                    }
+                }
+                nextSequence = std::max(nextSequence, record->m_sequence + 1);
+            }
+            const uint32_t blockSize = in.ReadWord();
+            auto block = in.ReadBytes(blockSize);
+            if (m_fieldSet) {
+                KBinaryReader blockReader(block);
+                m_fieldSet->Load(blockReader);
+            } else {
+                m_fieldSetBytes.assign(block.begin(), block.end());
+            }
+            m_name = std::move(name);
+            // Whether this is a standings list is the list's role in the event, not the file's say.
+            m_flags = (m_flags & kFlagStandings) | (flags & kFlagUnofficial);
+            m_precision = ValidPrecision(precision.Value());
+            m_nextSequence = nextSequence;
+        } catch (...) {
+            m_observers = std::move(observers);
+            throw;
+        }
+        m_observers = std::move(observers);
+    } catch (...) {
+        Clear();
+        throw;
+    }
+    m_needsSort = true;
+    Touch();
+    for (auto* observer : m_observers) observer->AfterAddRemove(*this);
+}
