@@ -1,0 +1,1 @@
+kestrun_fuzz_target(text_reader ${CMAKE_CURRENT_SOURCE_DIR}/TextReaderFuzz.cpp kestrun_foundation)
