@@ -1,0 +1,108 @@
+#include "app/KZApplication.h"
+
+#include <gtest/gtest.h>
+
+#include <QTimer>
+#include <QWidget>
+#include <stdexcept>
+#include <vector>
+
+namespace {
+
+// A loop whose idle hook a test scripts.
+class LoopApplication : public KZApplication {
+public:
+    using KZApplication::KZApplication;
+
+    std::function<bool(int)> idle;
+    int exceptions = 0;
+    std::vector<int> counts;
+
+protected:
+    bool Idle(int count) override {
+        counts.push_back(count);
+        return idle ? idle(count) : false;
+    }
+    void UnhandledException() override { ++exceptions; }
+};
+
+struct Arguments {
+    int argc = 1;
+    char name[16] = "app_tests";
+    char* argv[2] = {name, nullptr};
+};
+
+}  // namespace
+
+TEST(KZApplication, IdleCounterCountsPassesStopsOnFalseAndRestartsAfterAnEvent) {
+    Arguments arguments;
+    LoopApplication app(arguments.argc, arguments.argv);
+    bool posted = false;
+    app.idle = [&](int count) {
+        if (count == 2 && !posted) {
+            // Stop the calls, and let an event arrive a little later to start them again.
+            posted = true;
+            QTimer::singleShot(20, &app, [] {});
+            return false;
+        }
+        if (posted && app.counts.size() > 4) {
+            app.EndMainLoop(7);
+        }
+        return true;
+    };
+    EXPECT_EQ(app.Control(), 7);
+    ASSERT_GE(app.counts.size(), 4u);
+    EXPECT_EQ((std::vector<int>(app.counts.begin(), app.counts.begin() + 4)), (std::vector<int>{0, 1, 2, 0}));
+}
+
+TEST(KZApplication, FlushEndsWhenNoEventWaitsWithoutCallingTheIdleHook) {
+    Arguments arguments;
+    LoopApplication app(arguments.argc, arguments.argv);
+    bool delivered = false;
+    QTimer::singleShot(0, &app, [&] { delivered = true; });
+    EXPECT_EQ(app.Control(nullptr, true), 0);
+    EXPECT_TRUE(delivered);
+    EXPECT_TRUE(app.counts.empty());
+}
+
+TEST(KZApplication, ExceptionEscapingOneEventIsCaughtAndTheNextEventStillRuns) {
+    Arguments arguments;
+    LoopApplication app(arguments.argc, arguments.argv);
+    bool later = false;
+    QTimer::singleShot(0, &app, [] { throw std::runtime_error("handler failed"); });
+    QTimer::singleShot(0, &app, [&] { later = true; });
+    app.idle = [&](int) {
+        app.EndMainLoop(0);
+        return false;
+    };
+    EXPECT_EQ(app.Control(), 0);
+    EXPECT_EQ(app.exceptions, 1);
+    EXPECT_TRUE(later);
+}
+
+TEST(KZApplication, ServedWindowEndsItsLoopWhenClosed) {
+    Arguments arguments;
+    LoopApplication app(arguments.argc, arguments.argv);
+    QWidget window;
+    window.show();
+    app.idle = [&](int count) {
+        if (count == 3) {
+            window.close();
+        }
+        return true;
+    };
+    EXPECT_EQ(app.Control(&window), 0);
+    EXPECT_FALSE(app.MainLoopEnded());
+}
+
+TEST(KZApplication, TerminationRequestEndsTheMainLoopAndAServedWindow) {
+    Arguments arguments;
+    LoopApplication app(arguments.argc, arguments.argv);
+    QWidget window;
+    window.show();
+    KZApplication::RequestTermination();
+    EXPECT_EQ(app.Control(&window), 0);
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_TRUE(app.MainLoopEnded());
+    EXPECT_EQ(app.Control(), 0);
+}
