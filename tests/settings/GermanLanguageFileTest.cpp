@@ -1,0 +1,163 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "foundation/KTextFile.h"
+#include "settings/KDefaultSettings.h"
+#include "settings/KRegistry.h"
+
+namespace {
+
+const std::filesystem::path kGermanFile = std::filesystem::path(KESTRUN_SOURCE_DIR) / "data" / "Deutsch.lng";
+
+std::string ReadBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+/// The file's lines, split at CR LF, read as Latin-1 as the program reads a file without
+/// byte-order mark.
+std::vector<KString> GermanLines() {
+    const KString text = FromLatin1(ReadBytes(kGermanFile));
+    std::vector<KString> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find(u"\r\n", start);
+        if (end == KString::npos) end = text.size();
+        lines.push_back(text.substr(start, end - start));
+        start = end + 2;
+    }
+    return lines;
+}
+
+/// Text lines of the file by key (path before the colon).
+std::map<KString, KString> GermanTexts() {
+    std::map<KString, KString> texts;
+    const std::vector<KString> lines = GermanLines();
+    for (size_t i = 2; i < lines.size(); ++i) {
+        const KString& line = lines[i];
+        const size_t colon = line.find(u':');
+        if (colon == KString::npos || line[colon - 1] == u'\\') continue;
+        texts.emplace(line.substr(0, colon), line.substr(line.find(u'=', colon) + 1));
+    }
+    return texts;
+}
+
+/// Every String below `Strings\` of the default tree, by full path without leading backslash.
+std::map<KString, KString> EnglishTexts(const KRGroup& group, const KString& prefix) {
+    std::map<KString, KString> texts;
+    for (const auto& child : group.Children()) {
+        if (child->IsGroup()) {
+            texts.merge(EnglishTexts(static_cast<const KRGroup&>(*child), prefix + child->Name() + u"\\"));
+        } else if (const auto* text = dynamic_cast<const KRString*>(child.get())) {
+            texts.emplace(prefix + child->Name(), text->Value());
+        }
+    }
+    return texts;
+}
+
+size_t Count(KStringView text, KStringView part) {
+    size_t n = 0;
+    for (size_t at = text.find(part); at != KStringView::npos; at = text.find(part, at + part.size())) ++n;
+    return n;
+}
+
+class GermanLanguageFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        LoadDefaults(tree);
+        english = EnglishTexts(*tree.FindGroup(u"Strings\\"), u"Strings\\");
+    }
+    KRegistry tree;
+    std::map<KString, KString> english;
+};
+
+TEST_F(GermanLanguageFileTest, HeaderNamesTheLocaleAndEveryLineEndsWithCrLf) {
+    const std::string bytes = ReadBytes(kGermanFile);
+    ASSERT_FALSE(bytes.empty());
+    EXPECT_EQ(Count(FromLatin1(bytes), u"\n"), Count(FromLatin1(bytes), u"\r\n"));
+    EXPECT_TRUE(bytes.ends_with("\r\n"));
+    const std::vector<KString> lines = GermanLines();
+    ASSERT_GT(lines.size(), 3u);
+    EXPECT_EQ(lines[0], u"Deutsch,de");
+    EXPECT_EQ(lines[1], u"Registry Version: 1.00");
+    EXPECT_EQ(lines[2], u"Strings\\:,1=");
+}
+
+TEST_F(GermanLanguageFileTest, EveryLineNamesAKeyOfTheDefaultTable) {
+    const std::vector<KString> lines = GermanLines();
+    for (size_t i = 2; i < lines.size(); ++i) {
+        const KString path = lines[i].substr(0, lines[i].find(u':'));
+        const bool isGroup = path.ends_with(u'\\');
+        EXPECT_TRUE(path.starts_with(u"Strings\\")) << ToUtf8(lines[i]);
+        EXPECT_TRUE(isGroup ? tree.FindGroup(path) != nullptr : tree.FindString(path) != nullptr)
+            << ToUtf8(lines[i]);
+        EXPECT_TRUE(isGroup || lines[i].find(u":String,1=") == path.size()) << ToUtf8(lines[i]);
+    }
+}
+
+TEST_F(GermanLanguageFileTest, EveryDefaultTextHasAGermanLine) {
+    const std::map<KString, KString> german = GermanTexts();
+    EXPECT_EQ(german.size(), english.size());
+    for (const auto& [key, text] : english) EXPECT_TRUE(german.contains(key)) << ToUtf8(key);
+}
+
+TEST_F(GermanLanguageFileTest, LineBreaksAndDocumentedDefaultsAreKept) {
+    const std::map<KString, KString> german = GermanTexts();
+    for (const auto& [key, text] : english) {
+        const auto it = german.find(key);
+        if (it == german.end()) continue;
+        EXPECT_EQ(Count(it->second, u"\\n"), Count(text, u"\\n")) << ToUtf8(key);
+        const size_t defaultAt = text.rfind(u"\\n\\nDefault: ");
+        if (defaultAt == KString::npos) continue;
+        const KString value = text.substr(defaultAt + 13);
+        if (value == u"(empty)" || value.starts_with(u"none")) continue;
+        EXPECT_TRUE(it->second.ends_with(u"\\n\\nStandard: " + value)) << ToUtf8(key);
+    }
+}
+
+TEST_F(GermanLanguageFileTest, MenuItemsKeepTheirShortcutsAndHaveDistinctMnemonics) {
+    const std::map<KString, KString> german = GermanTexts();
+    std::map<KString, std::set<KChar>> mnemonics;  // by menu; menu titles share the bar
+    for (const auto& [key, text] : german) {
+        if (!key.starts_with(u"Strings\\MenuBar\\")) continue;
+        const size_t comma = text.find(u',');
+        const size_t englishComma = english[key].find(u',');
+        EXPECT_EQ(comma == KString::npos ? KString() : text.substr(comma),
+                  englishComma == KString::npos ? KString() : english[key].substr(englishComma))
+            << ToUtf8(key);
+        const size_t amp = text.find(u'&');
+        if (amp == KString::npos || amp + 1 >= text.size()) continue;
+        const KString menu = key.ends_with(u"\\Title") ? KString(u"bar") : key.substr(0, key.rfind(u'\\'));
+        EXPECT_TRUE(mnemonics[menu].insert(FoldCase(text[amp + 1])).second) << ToUtf8(key);
+    }
+    EXPECT_GE(mnemonics.size(), 6u);
+}
+
+TEST_F(GermanLanguageFileTest, LoadingTheFileReplacesTheTexts) {
+    KTextReader reader(kGermanFile);
+    KString header;
+    ASSERT_TRUE(reader.ReadLine(header));
+    tree.Load(reader);
+    EXPECT_EQ(reader.Mode(), KCharMode::SingleByte);
+    EXPECT_EQ(tree.GetText(u"Strings\\Alerts\\Error"), u"Fehler");
+    EXPECT_EQ(tree.GetText(u"Strings\\MenuBar\\Data\\Clear"), u"&Leeren,A+C");
+    EXPECT_EQ(tree.GetText(u"Strings\\MenuBar\\Data\\FinalizeData"), u"Daten ab&schlie\u00DFen");
+    EXPECT_EQ(tree.GetText(u"Strings\\Errors\\3002"), u"Fehler beim \u00D6ffnen einer Datei");
+    EXPECT_EQ(tree.GetText(u"Strings\\Colors\\Green"), u"Gr\u00FCn");
+    // Texts compared with what timing systems send stay as they are.
+    EXPECT_EQ(tree.GetText(u"Strings\\Event\\Results\\Codes\\DidNotFinish"), u"DNF");
+    EXPECT_EQ(tree.GetText(u"Strings\\Time\\SecondFracSep"), u".");
+    // The settings themselves are untouched by a language file.
+    EXPECT_EQ(tree.FindInt(u"General\\MainWindow\\Left")->Value(), 10);
+    const std::map<KString, KString> after = EnglishTexts(*tree.FindGroup(u"Strings\\"), u"Strings\\");
+    EXPECT_EQ(after.size(), english.size()) << "the file adds no text of its own";
+}
+
+}  // namespace
