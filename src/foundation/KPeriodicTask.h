@@ -19,12 +19,12 @@
 ///
 /// Start, Pause, Resume and Stop are called by the controlling threads. A Tick may
 /// Stop its own task; the thread then ends without being waited for, so the owner
-/// must not be destroyed before that Tick returns. Tick runs on the task's thread: whatever it shares with
-/// other threads the owner must lock.
+/// must not be destroyed before that Tick returns. Tick runs on the task's thread:
+/// whatever it shares with other threads the owner must lock.
 ///
-/// Owners: the destructor stops the task, but by then a derived object's members
-/// are gone while a Tick may still be running. Every class that implements Tick
-/// calls Stop() in its own destructor.
+/// Owners call Stop() in their own destructor. The base destructor stops the task
+/// too, but by then a derived object's members are gone while a Tick may still be
+/// running.
 class KPeriodicTask {
 public:
     /// The stack every user asks for.
@@ -42,8 +42,8 @@ public:
     /// -2 lowest, -1 below normal, 0 normal, 1 above normal, 2 highest, above 2 time
     /// critical, applied as the thread's nice value where the system allows it (a
     /// refusal is ignored). `stackSize` is a minimum: the thread gets at least
-    /// kMinimumStackSize. A 32 KB thread stack is a reserve that grows elsewhere, but
-    /// a fixed size here; the sanitizers' thread-local state alone is larger.
+    /// kMinimumStackSize, because a thread's stack cannot grow past its size here
+    /// and 32 KB is less than a locale-aware strftime or a sanitizer build needs.
     bool Start(int period, int priority = 0, size_t stackSize = kDefaultStackSize);
     /// Paused to running; no effect in other states.
     void Resume();

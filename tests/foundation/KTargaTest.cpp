@@ -211,7 +211,7 @@ TEST(KTarga, RefusalsAreLoggedUnderTheirCategory) {
     EXPECT_NE(text.find(": KBitmap::ImportTarga: AllocateMemory() failed\r\n"), std::string::npos) << text;
 }
 
-TEST(KTarga, FileErrorsCarryTheSystemErrorNumber) {
+TEST(KTarga, FileErrorsCarryTheSystemErrorNumberAndReadingStopsAtTheImage) {
     TempFolder folder;
     struct Case {
         std::filesystem::path path;
@@ -221,6 +221,8 @@ TEST(KTarga, FileErrorsCarryTheSystemErrorNumber) {
     const Case cases[] = {
         {folder / "missing.tga", KErrorCode::kFileOpen, ENOENT},
         {folder.Path(), KErrorCode::kFileRead, EISDIR},
+        // A device that never ends is read only as far as its header.
+        {"/dev/zero", KErrorCode::kFileVersion, -1},
     };
     for (const auto& c : cases) {
         try {
