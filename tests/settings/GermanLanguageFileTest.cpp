@@ -4,12 +4,14 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <random>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "foundation/KTextFile.h"
 #include "settings/KDefaultSettings.h"
+#include "settings/KLanguage.h"
 #include "settings/KRegistry.h"
 
 namespace {
@@ -158,6 +160,41 @@ TEST_F(GermanLanguageFileTest, LoadingTheFileReplacesTheTexts) {
     EXPECT_EQ(tree.FindInt(u"General\\MainWindow\\Left")->Value(), 10);
     const std::map<KString, KString> after = EnglishTexts(*tree.FindGroup(u"Strings\\"), u"Strings\\");
     EXPECT_EQ(after.size(), english.size()) << "the file adds no text of its own";
+}
+
+/// A program folder of its own, removed afterwards.
+class TempFolder {
+public:
+    TempFolder() {
+        std::random_device random;
+        m_path = std::filesystem::temp_directory_path() / ("kestrun-lng-" + std::to_string(random()));
+        std::filesystem::create_directories(m_path);
+    }
+    ~TempFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(m_path, ignored);
+    }
+    const std::filesystem::path& Path() const { return m_path; }
+
+private:
+    std::filesystem::path m_path;
+};
+
+TEST_F(GermanLanguageFileTest, ChosenByItsLocaleAndWrittenBackByteForByte) {
+    TempFolder folder;
+    std::filesystem::copy_file(kGermanFile, folder.Path() / "Deutsch.lng");
+    tree.FindString(u"Language\\Choice")->SetValue(u"de_DE");
+    ASSERT_TRUE(RebuildLanguageChoices(tree, folder.Path()));
+    EXPECT_EQ(tree.GetText(u"Language\\Choices\\1"), u"Deutsch.lng,Deutsch,de");
+
+    const KLanguageLoadResult result = LoadLanguage(tree, folder.Path());
+    EXPECT_TRUE(result.loaded);
+    EXPECT_EQ(result.mode, KCharMode::SingleByte);
+    EXPECT_EQ(tree.GetText(u"Strings\\Dialog\\Cancel"), u"Abbrechen");
+
+    // The file is exactly what the program writes as a template from these texts.
+    ASSERT_TRUE(WriteLanguageFile(tree, folder.Path(), result.mode));
+    EXPECT_TRUE(ReadBytes(folder.Path() / "Deutsch.lng") == ReadBytes(kGermanFile));
 }
 
 }  // namespace
