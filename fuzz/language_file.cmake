@@ -1,0 +1,1 @@
+kestrun_fuzz_target(language_file ${CMAKE_CURRENT_SOURCE_DIR}/LanguageFileFuzz.cpp kestrun_settings)

@@ -1,0 +1,1 @@
+kestrun_fuzz_target(settings_file ${CMAKE_CURRENT_SOURCE_DIR}/SettingsFileFuzz.cpp kestrun_settings)

@@ -1,0 +1,1 @@
+kestrun_fuzz_target(settings_line ${CMAKE_CURRENT_SOURCE_DIR}/SettingsLineFuzz.cpp kestrun_settings)
