@@ -144,8 +144,9 @@ int32_t ResultRecord::EffectivePlace() const {
 
 KString ResultRecord::PlaceText(const ResultCodeTexts& codes) const {
     if (m_code != ResultCode::None) return KString(codes.Text(m_code));
-    bool shown = IsFinished();
-    if (!shown && m_list && HasSplit()) shown = m_list->Group(ResultGroupKind::Finished).count == 0;
+    // Places may come from the sort, so the list's order must be current before the place is read.
+    const size_t finishers = m_list ? m_list->Group(ResultGroupKind::Finished).count : 0;
+    const bool shown = IsFinished() || (finishers == 0 && HasSplit());
     if (!shown || m_place < 0) return {};
     return ToKString(m_place);
 }
