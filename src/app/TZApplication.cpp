@@ -1,0 +1,396 @@
+#include "app/TZApplication.h"
+
+#include <sys/resource.h>
+
+#include <QGuiApplication>
+#include <QLocale>
+#include <QResource>
+#include <chrono>
+#include <thread>
+
+#include "app/KZSplash.h"
+#include "app/TInstanceCounter.h"
+#include "app/TZAlerts.h"
+#include "app/TZControl.h"
+#include "app/TZIpcServer.h"
+#include "foundation/KError.h"
+#include "foundation/KLog.h"
+#include "settings/KDefaultSettings.h"
+#include "settings/KErrorText.h"
+#include "settings/KLanguage.h"
+#include "settings/KRegistry.h"
+#include "settings/KSettingsFile.h"
+
+TZApplication* TZApplication::s_instance = nullptr;
+
+namespace {
+
+long long NowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+constexpr long long kSplashMinimumMs = 1000;
+
+// The start-up hooks of the subsystems, in their order; shutdown runs them
+// backwards.
+const char* const kSubsystemHooks[] = {
+    "TimeFormatting", "WindUnits",         "ResultCodes",        "ResultsLogging",
+    "LayoutNames",    "Sources",           "Scoreboards",        "NonScoringAffiliations",
+    "DefaultFields",  "EventWindowLayout", "LayoutScaleAndGrid", "ToolBarImages",
+};
+
+}  // namespace
+
+TZApplication::TZApplication(int& argc, char** argv, TCommandLine commandLine, TZApplicationSetup setup)
+    : KZApplication(argc, argv), m_commandLine(std::move(commandLine)), m_setup(std::move(setup)) {
+    s_instance = this;
+    m_instance = std::make_unique<TInstanceCounter>(m_setup.runtimeFolder);
+    if (m_setup.alerts != nullptr) {
+        m_alerts = m_setup.alerts;
+    } else {
+        m_qtAlerts = std::make_unique<TZAlerts>();
+        m_qtAlerts->SetTextLookup([this](KStringView path) { return Text(path, u""); });
+        m_qtAlerts->SetModalLoop([this](QWidget* window) { Control(window); });
+        m_alerts = m_qtAlerts.get();
+    }
+}
+
+TZApplication::~TZApplication() {
+    m_ipcServer.reset();
+    m_mainWindow.clear();
+    m_splash.reset();
+    if (m_resourcesLoaded) {
+        QResource::unregisterResource(m_resourceFile);
+    }
+    m_instance.reset();
+    if (s_instance == this) {
+        s_instance = nullptr;
+    }
+}
+
+int TZApplication::InstanceCount() const { return m_instance->Count(); }
+
+std::filesystem::path TZApplication::DataFolder() const { return SettingsFolder(m_setup.documentsFolder); }
+
+bool TZApplication::IpcServing() const { return m_ipcServer != nullptr && m_ipcServer->IsListening(); }
+
+KString TZApplication::Text(KStringView path, KStringView fallback) const {
+    if (m_settings != nullptr) {
+        KString text = m_settings->GetText(path);
+        if (!text.empty()) {
+            return text;
+        }
+    }
+    return KString(fallback);
+}
+
+void TZApplication::Hook(const std::string& name) {
+    Step("hook:" + name);
+    StartupHook(name);
+}
+
+void TZApplication::Unhook(const std::string& name) {
+    Step("unhook:" + name);
+    ShutdownHook(name);
+}
+
+int TZApplication::Run() {
+    // 1-5: before anything is read.
+    Step("SetPriorities");
+    SetPriorities();
+    Step("StartIpcServer");
+    StartIpcServer();
+    Hook("FontTable");
+    Step("ShowSplash");
+    ShowSplash();
+    Step("FlushEvents");
+    Control(nullptr, true);
+
+    // 6-13: settings and language.
+    Step("CreateSettings");
+    CreateSettings();
+    Step("LoadDefaults");
+    LoadDefaults(*m_settings);
+    Step("LoadSettingsFile");
+    LoadSettingsFile();
+    Step("RebuildLanguageChoices");
+    RebuildLanguage();
+    if (!m_settingsFileLoaded) {
+        Step("ChooseSystemLanguage");
+        KString locale = m_setup.systemLocale;
+        if (locale.empty()) {
+            locale = FromQString(QLocale::system().name());
+        }
+        if (KRString* choice = m_settings->FindString(u"Language\\Choice")) {
+            choice->SetValue(locale);
+        }
+    }
+    Step("LoadLanguage");
+    LoadLanguageFile();
+    if (!m_settingsFileLoaded) {
+        Step("LoadFirstRunDefaults");
+        LoadFirstRunDefaults(*m_settings);
+    }
+    Step("AlertTexts");
+    m_operationFailedText = Text(u"Strings\\Alerts\\OperationFailed", m_operationFailedText);
+    m_errorTitle = Text(u"Strings\\Alerts\\Error", m_errorTitle);
+    m_messageTitle = Text(u"Strings\\Alerts\\Message", m_messageTitle);
+
+    // 14-15: the two ways out before anything is written.
+    Step("LoadResources");
+    m_resourceFile = QString::fromStdString((ProgramFolder() / m_setup.programFile.stem()).string() + ".rcc");
+    m_resourcesLoaded = QResource::registerResource(m_resourceFile);
+    if (!m_resourcesLoaded) {
+        ReportError(KErrorCode::kResources);
+        EndWithoutRunning();
+        return -1;
+    }
+    if (InstanceCount() > 1) {
+        Step("ConfirmCopy");
+        const KString title =
+            Text(u"Strings\\Alerts\\CopyTitle", u"Copy") + u" " + ToKString(InstanceCount());
+        const KString text = Text(u"Strings\\Alerts\\CopyText", u"A copy of Kestrun is already running.");
+        if (!Confirm(title, text, KAlertButtons::OkCancel, KAlertButton::Cancel, KAlertSymbol::Warning)) {
+            EndWithoutRunning();
+            return 0;
+        }
+    }
+
+    // 16-26: the long-lived objects.
+    Step("CreateLog");
+    CreateLog();
+    if (!m_commandLine.HasOption(TCommandLine::kNoSerialPort)) {
+        Hook("EnumerateSerialPorts");
+    }
+    Hook("StartSockets");
+    for (const char* name : kSubsystemHooks) {
+        Hook(name);
+    }
+    Hook("CreateSchedule");
+    Hook("CreatePeopleFileType");
+    Hook("CreateSources");
+    Hook("CreateScoreboards");
+    Hook("CreateNonScoringAffiliations");
+    Step("ActivityLogFlag");
+    if (KRBool* flag = m_settings->FindBool(u"General\\ActivityLog")) {
+        m_activityLogEnabled = flag->Value();
+    }
+    m_dataDisplay = true;
+    Hook("CreateDisplayWindow");
+
+    // 27-28: the splash gives way to the main window.
+    Step("RemoveSplash");
+    RemoveSplash();
+    Step("CreateMainWindow");
+    m_mainWindow = new TZControl([this] { EndMainLoop(0); });
+    m_mainWindow->setAttribute(Qt::WA_DeleteOnClose, false);
+    m_mainWindow->show();
+    Hook("LoadEvent");
+    Step("MainLoop");
+    Control();
+
+    // Shutdown.
+    Step("DestroyMainWindow");
+    delete m_mainWindow.data();
+    Unhook("DestroyScoreboards");
+    Unhook("DestroySources");
+    Unhook("DestroyDisplayWindow");
+    Unhook("DestroySchedule");
+    for (auto it = std::rbegin(kSubsystemHooks); it != std::rend(kSubsystemHooks); ++it) {
+        Unhook(*it);
+    }
+    Unhook("StopSockets");
+    Unhook("ReleaseSerialPorts");
+    Unhook("ReleaseFontTable");
+    if (ControlShiftHeld()) {
+        Step("WriteLanguageFile");
+        WriteLanguageFileNow();
+    }
+    Step("SaveSettingsFile");
+    SaveSettingsFile();
+    Step("DestroySettings");
+    m_settings.reset();
+    KRNodeTypes::Unregister();
+    Step("CloseLog");
+    if (m_log != nullptr) {
+        m_log->LogMain(u"Kestrun Application End");
+        m_log.reset();
+    }
+    return 0;
+}
+
+void TZApplication::SetPriorities() {
+    if (!m_setup.setPriorities) {
+        return;
+    }
+    // Linux nice values belong to threads and are inherited by the threads
+    // created later, so lowering the main thread would lower the scoreboard and
+    // port threads with it. Only the raise is tried; without the privilege it
+    // fails and nothing changes.
+    (void)::setpriority(PRIO_PROCESS, 0, -5);
+}
+
+void TZApplication::StartIpcServer() {
+    if (InstanceCount() != 1) {
+        return;
+    }
+    m_ipcServer = std::make_unique<TZIpcServer>(m_ipc);
+    if (!m_ipcServer->Start(m_setup.runtimeFolder)) {
+        m_ipcServer.reset();
+        ReportError(KErrorCode::kIpcServer);
+    }
+}
+
+void TZApplication::ShowSplash() {
+    const std::filesystem::path path = ProgramFolder() / (m_setup.programFile.stem().string() + ".tgs");
+    const QImage image = KZSplash::LoadImage(path);
+    if (image.isNull()) {
+        return;  // no splash is no reason not to start
+    }
+    m_splash = std::make_unique<KZSplash>(image, QStringLiteral(KESTRUN_VERSION_TEXT),
+                                          QStringLiteral(KESTRUN_RELEASE_DATE));
+    m_splash->show();
+    m_splashDeadline = NowMs() + kSplashMinimumMs;
+}
+
+void TZApplication::RemoveSplash() {
+    if (m_splash == nullptr) {
+        return;
+    }
+    const long long rest = m_splashDeadline - NowMs();
+    if (rest > 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(rest));
+    }
+    m_splash->hide();
+    m_splash.reset();
+}
+
+void TZApplication::CreateSettings() {
+    KRNodeTypes::Register();
+    m_settings = std::make_unique<KRegistry>();
+}
+
+void TZApplication::LoadSettingsFile() {
+    const KSettingsLoadResult result = ::LoadSettingsFile(*m_settings, m_setup.documentsFolder);
+    m_settingsFileLoaded = result.loaded;
+    m_settingsCharMode = result.mode;
+    if (!result.ok) {
+        ReportError(KErrorCode::kConfigLoad);
+    }
+}
+
+void TZApplication::SaveSettingsFile() {
+    if (!::SaveSettingsFile(*m_settings, m_setup.documentsFolder, m_settingsCharMode)) {
+        ReportError(KErrorCode::kConfigSave);
+    }
+}
+
+void TZApplication::RebuildLanguage() { RebuildLanguageChoices(*m_settings, ProgramFolder()); }
+
+void TZApplication::LoadLanguageFile() {
+    m_languageCharMode = LoadLanguage(*m_settings, ProgramFolder()).mode;
+}
+
+void TZApplication::WriteLanguageFileNow() {
+    // Nothing matching the choice means nothing to write; a failed save keeps the old file.
+    (void)WriteLanguageFile(*m_settings, ProgramFolder(), m_languageCharMode);
+}
+
+void TZApplication::CreateLog() {
+    try {
+        m_log = std::make_unique<KLog>(DataFolder());
+        m_log->Reset();
+        m_log->LogMain(u"Kestrun Application Start");
+    } catch (const KError& error) {
+        // Without a log the program still scores; the operator learns why the log
+        // is empty.
+        m_log.reset();
+        ReportError(error.Code(), error.Subcode());
+    }
+}
+
+void TZApplication::EndWithoutRunning() {
+    RemoveSplash();
+    m_ipcServer.reset();
+    m_settings.reset();
+    KRNodeTypes::Unregister();
+}
+
+bool TZApplication::ControlShiftHeld() const {
+    if (m_setup.controlShiftHeld) {
+        return m_setup.controlShiftHeld();
+    }
+    const Qt::KeyboardModifiers held = QGuiApplication::queryKeyboardModifiers();
+    return held.testFlag(Qt::ControlModifier) && held.testFlag(Qt::ShiftModifier);
+}
+
+void TZApplication::ReportError(int code, int subcode) {
+    ShowError(m_errorTitle, ComposeErrorText(m_settings.get(), code, subcode));
+}
+
+void TZApplication::ShowError(const KString& text) { ShowError(m_errorTitle, text); }
+
+void TZApplication::ShowError(const KString& title, const KString& text) { m_alerts->ShowError(title, text); }
+
+void TZApplication::ShowMessage(const KString& text) { ShowMessage(m_messageTitle, text); }
+
+void TZApplication::ShowMessage(const KString& title, const KString& text) {
+    m_alerts->ShowMessage(title, text);
+}
+
+bool TZApplication::Confirm(const KString& title, const KString& text, KAlertButtons buttons,
+                            KAlertButton defaultButton, KAlertSymbol symbol) {
+    return m_alerts->Confirm(title, text, buttons, defaultButton, symbol);
+}
+
+void TZApplication::LogMain(KStringView text) {
+    if (m_log != nullptr) {
+        m_log->LogMain(text);
+    }
+}
+
+void TZApplication::SetActivityLogEnabled(bool enabled) {
+    m_activityLogEnabled = enabled;
+    if (m_settings != nullptr) {
+        if (KRBool* flag = m_settings->FindBool(u"General\\ActivityLog")) {
+            flag->SetValue(enabled);
+        }
+    }
+}
+
+bool TZApplication::event(QEvent* event) {
+    const bool handled = KZApplication::event(event);
+    switch (static_cast<int>(event->type())) {
+        case kInitializeScoreboardsEvent:
+            Step("event:InitializeScoreboards");  // no scoreboards yet: nothing to
+                                                  // initialise
+            return true;
+        case kRefreshScoreboardsEvent:
+            Step("event:RefreshScoreboards");
+            return true;
+        default:
+            return handled;
+    }
+}
+
+bool TZApplication::Idle(int) {
+    // Deferred work of the data display window and pointer repetition come with
+    // those windows.
+    if (m_mainWindow != nullptr) {
+        QEvent idle(static_cast<QEvent::Type>(TZControl::kIdleEvent));
+        sendEvent(m_mainWindow, &idle);
+    }
+    return true;
+}
+
+void TZApplication::UnhandledException() { ReportError(KErrorCode::kUnhandledException); }
+
+void TZApplication::TerminationRequested() {
+    // The same end as the operator closing the main window.
+    if (m_mainWindow != nullptr) {
+        m_mainWindow->close();
+    }
+    EndMainLoop(0);
+}
