@@ -43,7 +43,7 @@ public:
     // --- The sequence scoring uses ---
 
     /// Exact comparison: same characters, same case.
-    bool IsNonScoring(KStringView affiliation) const { return m_lookup.contains(KString(affiliation)); }
+    bool IsNonScoring(KStringView affiliation) const { return m_lookup.contains(affiliation); }
     /// Adds the text unless present; true when it was added.
     bool Insert(KStringView text);
     /// Sorts the entries after the built-in ones (plain character order).
@@ -83,5 +83,10 @@ private:
     KRegistry& m_settings;
     KAlerts& m_alerts;
     std::vector<KString> m_sequence;
-    std::unordered_set<KString> m_lookup;  ///< the same texts, for the per-runner test
+    struct TextHash {
+        using is_transparent = void;
+        size_t operator()(KStringView text) const { return std::hash<KStringView>{}(text); }
+    };
+    /// The same texts, for the per-runner test without a copy of the affiliation.
+    std::unordered_set<KString, TextHash, std::equal_to<>> m_lookup;
 };
