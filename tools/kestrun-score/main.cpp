@@ -1,6 +1,12 @@
-#include <cstdio>
+// kestrun-score: team standings from a results file, for meet officials.
+#include <iostream>
+#include <string>
+#include <vector>
 
-int main() {
-    std::fputs("kestrun-score: not ready yet\n", stderr);
-    return 1;
+#include "ScoreCommand.h"
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+    return RunScore(args, std::cout, std::cerr);
 }

@@ -1,0 +1,381 @@
+#include "ScoreCommand.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <iomanip>
+#include <ostream>
+#include <sstream>
+
+#include "ResultsCsv.h"
+#include "foundation/KAlerts.h"
+#include "scoring/EventRecord.h"
+#include "scoring/NonScoringAffiliations.h"
+#include "scoring/TeamScoring.h"
+#include "settings/KDefaultSettings.h"
+#include "settings/KRegistry.h"
+
+namespace {
+
+constexpr int32_t kMaxCount = 1000000;
+
+/// The scorer asks nobody anything.
+class SilentAlerts : public KAlerts {
+public:
+    void ShowError(const KString&, const KString&) override {}
+    void ShowMessage(const KString&, const KString&) override {}
+    bool Confirm(const KString&, const KString&, KAlertButtons, KAlertButton, KAlertSymbol) override {
+        return true;
+    }
+};
+
+int32_t ParseCount(const std::string& option, const std::string& value) {
+    if (value.empty() || value.size() > 7 ||
+        !std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        throw ScoreUsageError(option + " needs a whole number from 0 to " + std::to_string(kMaxCount) +
+                              ", not '" + value + "'");
+    }
+    const long number = std::stol(value);
+    if (number > kMaxCount) {
+        throw ScoreUsageError(option + " needs a whole number from 0 to " + std::to_string(kMaxCount));
+    }
+    return static_cast<int32_t>(number);
+}
+
+bool ParseYesNo(const std::string& option, const std::string& value) {
+    if (value == "yes") return true;
+    if (value == "no") return false;
+    throw ScoreUsageError(option + " needs yes or no, not '" + value + "'");
+}
+
+KString Trimmed(KStringView text) {
+    size_t start = 0, end = text.size();
+    while (start < end && (text[start] == u' ' || text[start] == u'\t')) ++start;
+    while (end > start && (text[end - 1] == u' ' || text[end - 1] == u'\t')) --end;
+    return KString(text.substr(start, end - start));
+}
+
+/// The code text that `text` names without regard to case, or nothing.
+std::optional<KString> CodeText(KStringView text, const ResultCodeTexts& codes) {
+    if (text.empty()) return std::nullopt;
+    for (size_t code = 1; code < codes.texts.size(); ++code) {
+        if (!codes.texts[code].empty() && EqualsNoCase(codes.texts[code], text)) return codes.texts[code];
+    }
+    return std::nullopt;
+}
+
+TimeValue ReadTime(KStringView text) {
+    if (text.empty()) return {};
+    const auto time = ParseTime(text);
+    return time ? *time : TimeValue();
+}
+
+int32_t ReadLaps(KStringView text) {
+    // A whole decimal number; anything else counts as 0.
+    size_t i = 0;
+    bool negative = false;
+    if (i < text.size() && (text[i] == u'-' || text[i] == u'+')) negative = text[i++] == u'-';
+    if (i >= text.size()) return 0;
+    int64_t value = 0;
+    for (; i < text.size(); ++i) {
+        if (text[i] < u'0' || text[i] > u'9') return 0;
+        value = std::min<int64_t>(value * 10 + (text[i] - u'0'), INT32_MAX);
+    }
+    return static_cast<int32_t>(negative ? -value : value);
+}
+
+std::string CsvField(const std::string& text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos &&
+        (text.empty() || (text.front() != ' ' && text.back() != ' '))) {
+        return text;
+    }
+    std::string quoted = "\"";
+    for (char c : text) {
+        if (c == '"') quoted += '"';
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+
+size_t DisplayWidth(const std::string& utf8) {
+    return static_cast<size_t>(std::count_if(
+        utf8.begin(), utf8.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+}
+
+void PrintCsv(EventRecord& event, std::ostream& out) {
+    out << "place,affiliation,points,scorers,members,places\n";
+    for (ResultRecord& team : event.Standings().Sorted()) {
+        std::string places;
+        for (int32_t place : team.PlaceList()) places += (places.empty() ? "" : " ") + std::to_string(place);
+        out << (team.Place() > 0 ? std::to_string(team.Place()) : std::string()) << ','
+            << CsvField(ToUtf8(team.Affiliation())) << ',' << team.Points() << ',' << team.NumScorers() << ','
+            << team.NumMembers() << ',' << places << '\n';
+    }
+}
+
+void PrintText(EventRecord& event, const ScoreOptions& options, std::ostream& out) {
+    ResultList& standings = event.Standings();
+    out << (standings.IsOfficial() ? "Official" : "Unofficial") << " team standings ("
+        << event.Results().Size() << " runners; " << options.minRunners << " to qualify, " << options.scorers
+        << " score, up to " << options.displacers << " displace)\n";
+    size_t width = 4;
+    for (ResultRecord& team : standings.Sorted())
+        width = std::max(width, DisplayWidth(ToUtf8(team.Affiliation())));
+    const auto pad = [](const std::string& text, size_t to) {
+        return text + std::string(to > DisplayWidth(text) ? to - DisplayWidth(text) : 0, ' ');
+    };
+    out << "Place  " << pad("Team", width) << "  Points  Places (displacers)\n";
+    for (ResultRecord& team : standings.Sorted()) {
+        std::string places;
+        for (size_t i = 0; i < team.PlaceList().size(); ++i) {
+            const std::string place = std::to_string(team.PlaceList()[i]);
+            if (!places.empty()) places += ' ';
+            places += static_cast<int64_t>(i) < options.scorers ? place : "(" + place + ")";
+        }
+        std::ostringstream line;
+        line << std::setw(5) << (team.Place() > 0 ? std::to_string(team.Place()) : std::string()) << "  "
+             << pad(ToUtf8(team.Affiliation()), width) << "  " << std::setw(6) << team.Points() << "  "
+             << places;
+        std::string text = line.str();
+        while (!text.empty() && text.back() == ' ') text.pop_back();
+        out << text << '\n';
+    }
+    if (standings.Size() == 0) out << "(no teams)\n";
+}
+
+}  // namespace
+
+std::string ScoreUsage() {
+    return "Usage: kestrun-score [options] FILE\n"
+           "Scores a results file (CSV with a header line) by cross-country team rules.\n"
+           "Columns (any case, blanks and underscores ignored): place, id or bib, name or\n"
+           "first_name and last_name, affiliation or team (required), time, laps, split.\n"
+           "Separated by commas, semicolons or tabs; fields may be quoted.\n"
+           "\n"
+           "Options:\n"
+           "  --min-runners N             runners a team needs to qualify (default 5)\n"
+           "  --scorers N                 runners whose points count (default 5)\n"
+           "  --displacers N              further runners that take positions (default 2)\n"
+           "  --non-scoring NAME          a non-scoring affiliation; repeatable\n"
+           "                              (default: UNA, Unattached, UNA-Unattached)\n"
+           "  --non-scoring-displace yes|no  non-scoring runners take positions (default yes)\n"
+           "  --reset-scores yes|no       score only runners at the leader's laps (default yes)\n"
+           "  --laps-count-up             the laps column counts up rather than down\n"
+           "  --finalize                  official standings: too-small teams are set aside\n"
+           "  --format text|csv           output format (default text)\n"
+           "  --help                      show this text\n"
+           "\n"
+           "Exit status: 0 scored, 1 unreadable file or row, 2 bad command line.\n";
+}
+
+ScoreOptions ParseScoreArguments(const std::vector<std::string>& args) {
+    ScoreOptions options;
+    bool haveFile = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        std::string arg = args[i];
+        if (arg.size() < 2 || arg.compare(0, 2, "--") != 0 || arg == "--") {
+            if (arg == "--") {
+                if (++i >= args.size()) break;
+                arg = args[i];
+            }
+            if (haveFile)
+                throw ScoreUsageError("only one results file may be given (also got '" + arg + "')");
+            options.file = arg;
+            haveFile = true;
+            continue;
+        }
+        std::string value;
+        bool hasValue = false;
+        if (const size_t equals = arg.find('='); equals != std::string::npos) {
+            value = arg.substr(equals + 1);
+            arg.resize(equals);
+            hasValue = true;
+        }
+        const auto needValue = [&]() -> const std::string& {
+            if (!hasValue) {
+                if (i + 1 >= args.size()) throw ScoreUsageError(arg + " needs a value");
+                value = args[++i];
+                hasValue = true;
+            }
+            return value;
+        };
+        const auto noValue = [&] {
+            if (hasValue) throw ScoreUsageError(arg + " takes no value");
+        };
+        if (arg == "--min-runners") {
+            options.minRunners = ParseCount(arg, needValue());
+        } else if (arg == "--scorers") {
+            options.scorers = ParseCount(arg, needValue());
+        } else if (arg == "--displacers") {
+            options.displacers = ParseCount(arg, needValue());
+        } else if (arg == "--non-scoring") {
+            options.nonScoring.push_back(FromUtf8(needValue()));
+            options.nonScoringGiven = true;
+        } else if (arg == "--non-scoring-displace") {
+            options.nonScoringDisplace = ParseYesNo(arg, needValue());
+        } else if (arg == "--reset-scores") {
+            options.resetScores = ParseYesNo(arg, needValue());
+        } else if (arg == "--laps-count-up") {
+            noValue();
+            options.lapsCountUp = true;
+        } else if (arg == "--finalize") {
+            noValue();
+            options.finalize = true;
+        } else if (arg == "--format") {
+            const std::string& format = needValue();
+            if (format == "text") {
+                options.format = ScoreFormat::Text;
+            } else if (format == "csv") {
+                options.format = ScoreFormat::Csv;
+            } else {
+                throw ScoreUsageError("--format needs text or csv, not '" + format + "'");
+            }
+        } else if (arg == "--help") {
+            noValue();
+            options.help = true;
+        } else {
+            throw ScoreUsageError("unknown option " + arg);
+        }
+    }
+    if (!haveFile && !options.help) throw ScoreUsageError("no results file given");
+    return options;
+}
+
+size_t LoadResultsCsv(std::istream& in, EventRecord& event, const ResultCodeTexts& codes) {
+    ResultsCsvReader reader(in);
+    ResultList& results = event.Results();
+    ResultsCsvRow row;
+    size_t rows = 0;
+    while (reader.Next(row)) {
+        ++rows;
+        KString placeText = Trimmed(row.Cell(ResultsColumn::Place));
+        if (auto code = CodeText(placeText, codes)) placeText = *code;
+        TimeValue time;
+        const KString timeText = Trimmed(row.Cell(ResultsColumn::Time));
+        if (auto code = CodeText(timeText, codes)) {
+            placeText = *code;
+        } else {
+            time = ReadTime(timeText);
+        }
+        const TimeValue split = ReadTime(Trimmed(row.Cell(ResultsColumn::Split)));
+        const int32_t laps = ReadLaps(Trimmed(row.Cell(ResultsColumn::Laps)));
+        const KString& id = row.Cell(ResultsColumn::Id);
+
+        ResultRecord* result = id.empty() ? nullptr : results.Find(TextField::Id, id);
+        if (result) {
+            result->SetPlaceFromText(placeText, codes);
+            result->SetTime(time);
+            result->SetCumSplitTime(split);
+            result->SetDeltaTime(TimeValue());
+            result->SetLapsToGo(laps);
+            continue;
+        }
+        if (results.Size() >= kMaxScoredResults) {
+            throw ResultsCsvError(row.line, "more than " + std::to_string(kMaxScoredResults) + " results");
+        }
+        KString firstName = row.Cell(ResultsColumn::FirstName);
+        KString lastName = row.Cell(ResultsColumn::LastName);
+        if (reader.HasColumn(ResultsColumn::Name)) {
+            // As an input update splits a name: first word first name, second word last name.
+            std::vector<KString> words;
+            const KString& name = row.Cell(ResultsColumn::Name);
+            for (size_t i = 0; i < name.size();) {
+                while (i < name.size() && (name[i] == u' ' || name[i] == u'\t')) ++i;
+                size_t end = i;
+                while (end < name.size() && name[end] != u' ' && name[end] != u'\t') ++end;
+                if (end > i) words.push_back(name.substr(i, end - i));
+                i = end;
+            }
+            firstName = words.size() >= 2 ? words[0] : KString();
+            lastName = words.size() >= 2 ? words[1] : (words.empty() ? KString() : words[0]);
+        }
+        result = results.Add();
+        result->SetPlaceFromText(placeText, codes);
+        result->SetId(id);
+        result->SetLastName(lastName);
+        result->SetFirstName(firstName);
+        result->SetAffiliation(row.Cell(ResultsColumn::Affiliation));
+        result->SetTime(time);
+        result->SetCumSplitTime(split);
+        result->SetLapsToGo(laps);
+    }
+    return rows;
+}
+
+int RunScore(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    try {
+        ScoreOptions options;
+        try {
+            options = ParseScoreArguments(args);
+        } catch (const ScoreUsageError& error) {
+            err << "kestrun-score: " << error.what() << "\nTry 'kestrun-score --help'.\n";
+            return kScoreUsageError;
+        }
+        if (options.help) {
+            out << ScoreUsage();
+            return kScoreOk;
+        }
+
+        const std::string name = options.file.string();
+        std::error_code ignored;
+        if (std::filesystem::is_directory(options.file, ignored)) {
+            err << "kestrun-score: " << name << ": is a folder, not a results file\n";
+            return kScoreInputError;
+        }
+        std::ifstream in(options.file, std::ios::binary);
+        if (!in) {
+            err << "kestrun-score: " << name << ": cannot open: " << std::strerror(errno) << "\n";
+            return kScoreInputError;
+        }
+
+        KRegistry settings;
+        LoadDefaults(settings);
+        settings.FindInt(u"Scoring\\MinRunners")->SetValue(options.minRunners);
+        settings.FindInt(u"Scoring\\NumScorers")->SetValue(options.scorers);
+        settings.FindInt(u"Scoring\\MaxDisplacers")->SetValue(options.displacers);
+        settings.FindBool(u"Scoring\\UnatDisplaces")->SetValue(options.nonScoringDisplace);
+        settings.FindBool(u"Scoring\\ResetScores")->SetValue(options.resetScores);
+        settings.FindBool(u"Scoring\\LapsToGoDir")->SetValue(options.lapsCountUp);
+
+        SilentAlerts alerts;
+        NonScoringAffiliations nonScoring(settings, alerts);
+        if (options.nonScoringGiven) {
+            // The names given replace the built-in entries.
+            for (size_t i = 0; i < nonScoring.Count(); ++i) nonScoring.Entry(i)->SetDeleted(true);
+            settings.FindInt(u"Results\\Unattached\\NumDefaultUna")->SetValue(0);
+        }
+        nonScoring.Rebuild();
+        for (const KString& text : options.nonScoring) nonScoring.Insert(text);
+
+        EventRecord event;
+        try {
+            LoadResultsCsv(in, event, CurrentResultCodeTexts());
+        } catch (const ResultsCsvError& error) {
+            err << "kestrun-score: " << name << ": " << error.what() << "\n";
+            return kScoreInputError;
+        }
+        if (in.bad()) {
+            err << "kestrun-score: " << name << ": read error\n";
+            return kScoreInputError;
+        }
+
+        TeamScoring scoring(settings, nonScoring);
+        scoring.CalculateStandings(event, options.finalize);
+        EventRecord::ScopedLock lock(event);
+        if (options.format == ScoreFormat::Csv) {
+            PrintCsv(event, out);
+        } else {
+            PrintText(event, options, out);
+        }
+        out.flush();
+        return out ? kScoreOk : kScoreInputError;
+    } catch (const std::bad_alloc&) {
+        err << "kestrun-score: out of memory\n";
+    } catch (const std::exception& error) {
+        err << "kestrun-score: " << error.what() << "\n";
+    } catch (...) {
+        err << "kestrun-score: unexpected failure\n";
+    }
+    return kScoreInputError;
+}
