@@ -1,0 +1,54 @@
+#include "scoring/ScoringSettings.h"
+
+#include <gtest/gtest.h>
+
+#include "settings/KDefaultSettings.h"
+#include "settings/KRegistry.h"
+
+TEST(ScoringSettings, DefaultTableGivesTheDefaults) {
+    KRegistry tree;
+    LoadDefaults(tree);
+    EXPECT_EQ(ReadScoringRules(tree), ScoringRules{});
+    EXPECT_EQ(ReadTimeFormat(tree), TimeFormat{});
+    EXPECT_EQ(ReadResultCodeTexts(tree).texts, ResultCodeTexts{}.texts);
+    EXPECT_EQ(ReadResultsPrecision(tree), kTicksHundredth);
+}
+
+TEST(ScoringSettings, MissingKeysKeepTheDefaults) {
+    KRegistry tree;
+    EXPECT_EQ(ReadScoringRules(tree), ScoringRules{});
+    EXPECT_EQ(ReadTimeFormat(tree), TimeFormat{});
+    EXPECT_EQ(ReadResultsPrecision(tree), kTicksHundredth);
+}
+
+TEST(ScoringSettings, ReadsSiteValues) {
+    KRegistry tree;
+    tree.AddTable(
+        {u"Scoring\\:=", u"Event\\:=", u"Event\\Results\\:=", u"Strings\\:=", u"Strings\\Time\\:=",
+         u"Strings\\Event\\:=", u"Strings\\Event\\Results\\:=", u"Strings\\Event\\Results\\Codes\\:=",
+         u"Scoring\\MinRunners:Int=4", u"Scoring\\NumScorers:Int=3", u"Scoring\\MaxDisplacers:Int=1",
+         u"Scoring\\ResetScores:Bool=0", u"Scoring\\LapsToGoDir:Bool=1", u"Scoring\\UnatDisplaces:Bool=0",
+         u"Event\\Results\\RoundMethod:Int=2", u"Event\\Results\\TimePrecision:Int=80",
+         u"Strings\\Time\\SecondFracSep:String=,x", u"Strings\\Time\\NegChr:String=",
+         u"Strings\\Event\\Results\\Codes\\Disqualified:String=DIS"});
+    const ScoringRules rules = ReadScoringRules(tree);
+    EXPECT_EQ(rules.minRunners, 4);
+    EXPECT_EQ(rules.numScorers, 3);
+    EXPECT_EQ(rules.maxDisplacers, 1);
+    EXPECT_FALSE(rules.resetScores);
+    EXPECT_TRUE(rules.lapsCountUp);
+    EXPECT_FALSE(rules.unatDisplaces);
+    const TimeFormat format = ReadTimeFormat(tree);
+    EXPECT_EQ(format.roundMethod, RoundMethod::Round);
+    EXPECT_EQ(format.secondFractionSeparator, u',');  // the first character only
+    EXPECT_EQ(format.negativeSign, u'-');             // an empty text keeps the default
+    EXPECT_EQ(ReadResultsPrecision(tree), kTicksThousandth);
+    EXPECT_EQ(ReadResultCodeTexts(tree).texts[4], u"DIS");
+    EXPECT_EQ(ReadResultCodeTexts(tree).texts[3], u"DNF");
+
+    ApplyStartupScoringSettings(tree);
+    EXPECT_EQ(CurrentTimeFormat().secondFractionSeparator, u',');
+    EXPECT_EQ(CurrentResultCodeTexts().FromText(u"DIS"), ResultCode::Disqualified);
+    SetTimeFormat(TimeFormat{});
+    SetResultCodeTexts(ResultCodeTexts{});
+}
