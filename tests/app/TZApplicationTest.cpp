@@ -70,14 +70,15 @@ struct Arguments {
 
 std::unique_ptr<TestApplication> MakeApplication(Arguments& arguments, const Folders& folders,
                                                  FakeAlerts& alerts,
-                                                 const std::string& commandLine = "-noserialport") {
+                                                 const std::string& commandLine = "-noserialport",
+                                                 const KString& locale = u"en_US") {
     TZApplicationSetup setup;
     setup.programFile = folders.program / "Kestrun";
     setup.documentsFolder = folders.documents;
     setup.runtimeFolder = folders.runtime;
     setup.alerts = &alerts;
     setup.controlShiftHeld = [] { return false; };
-    setup.systemLocale = u"en_US";
+    setup.systemLocale = locale;
     return std::make_unique<TestApplication>(arguments.argc, arguments.argv,
                                              TCommandLine(setup.programFile.string(), commandLine), setup);
 }
@@ -473,4 +474,75 @@ TEST(TZApplication, SplashShowsVersionAndReleaseForAtLeastOneSecondUntilTheObjec
 
 TEST(TZApplication, MainWindowCarriesTheProgramTitle) {
     EXPECT_EQ(TZControl::Title(), QStringLiteral("Kestrun  v" KESTRUN_VERSION_TEXT));
+}
+
+namespace {
+
+void WriteLanguageFile(const fs::path& path) {
+    std::ofstream file(path, std::ios::binary);
+    file << "Test,de_AT\r\nRegistry Version: 1.00\r\nStrings\\:,1=\r\nStrings\\Alerts\\:,1=\r\n"
+            "Strings\\Alerts\\Error:String,1=Fehler\r\nStrings\\Alerts\\CopyTitle:String,1=Kopie\r\n"
+            "Strings\\Errors\\:,1=\r\nStrings\\Errors\\1003:String,1=Ressourcen fehlen\r\n";
+}
+
+}  // namespace
+
+TEST(TZApplication, FirstStartChoosesTheLanguageOfTheSystemLocaleForItsAlerts) {
+    Folders folders(false);
+    WriteLanguageFile(folders.program / "Test.lng");
+    FakeAlerts alerts;
+    Arguments arguments;
+    auto app = MakeApplication(arguments, folders, alerts, "", u"de_AT");
+    EXPECT_EQ(app->Run(), -1);
+    ASSERT_EQ(alerts.shown.size(), 1u);
+    EXPECT_EQ(alerts.shown[0].title, u"Fehler");
+    EXPECT_EQ(alerts.shown[0].text, u"Ressourcen fehlen (1003).");
+}
+
+TEST(TZApplication, CopyAlertTitleComesFromTheLanguageAndCountsTheCopy) {
+    Folders folders;
+    WriteLanguageFile(folders.program / "Test.lng");
+    TInstanceCounter first(folders.runtime);
+    TInstanceCounter second(folders.runtime);
+    FakeAlerts alerts;
+    alerts.answers = {false};
+    Arguments arguments;
+    auto app = MakeApplication(arguments, folders, alerts, "", u"de_AT");
+    EXPECT_EQ(app->Run(), 0);
+    ASSERT_EQ(alerts.shown.size(), 1u);
+    EXPECT_EQ(alerts.shown[0].title, u"Kopie 3");
+}
+
+TEST(TZApplication, ControlAndShiftHeldAtExitRewriteTheLanguageFileBeforeTheSettings) {
+    for (const bool held : {false, true}) {
+        Folders folders;
+        WriteLanguageFile(folders.program / "Test.lng");
+        const auto before = fs::file_size(folders.program / "Test.lng");
+        FakeAlerts alerts;
+        Arguments arguments;
+        TZApplicationSetup setup;
+        setup.programFile = folders.program / "Kestrun";
+        setup.documentsFolder = folders.documents;
+        setup.runtimeFolder = folders.runtime;
+        setup.alerts = &alerts;
+        setup.controlShiftHeld = [held] { return held; };
+        setup.systemLocale = u"de_AT";
+        TestApplication app(arguments.argc, arguments.argv, TCommandLine(setup.programFile.string(), ""),
+                            setup);
+        CloseWhenRunning(app);
+        ASSERT_EQ(app.Run(), 0);
+        const auto& trace = app.Trace();
+        const auto written = std::find(trace.begin(), trace.end(), "WriteLanguageFile");
+        if (!held) {
+            EXPECT_EQ(written, trace.end());
+            EXPECT_EQ(fs::file_size(folders.program / "Test.lng"), before);
+            continue;
+        }
+        ASSERT_NE(written, trace.end());
+        EXPECT_LT(written, std::find(trace.begin(), trace.end(), "SaveSettingsFile"));
+        // The template holds every text: the translated ones and the English rest.
+        std::ifstream file(folders.program / "Test.lng", std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        EXPECT_GT(bytes.size(), before * 10);
+    }
 }
