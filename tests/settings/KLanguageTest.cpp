@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "SettingsTestTree.h"
+#include "settings/KSettingsFile.h"
 
 namespace {
 
@@ -47,6 +50,21 @@ TEST_F(KLanguageTest, ChoicesListTheLanguageFilesByNameWithTheirHeaders) {
     EXPECT_EQ(ChoiceValues(), (std::vector<KString>{u"1=a.LNG,English,en", u"2=b.lng,Deutsch,de_DE",
                                                     u"3=e.lng,Fran\u00E7ais,fr,extra"}));
     EXPECT_FALSE(tree.FindGroup(u"Language\\Choices\\")->IsSaved());
+}
+
+TEST_F(KLanguageTest, RebuiltChoicesAndTextsNeverReachTheSettingsFile) {
+    AddLanguage("Deutsch.lng", "Deutsch,de", "Strings\\Alerts\\Error:String,1=Fehler\r\n");
+    RebuildLanguageChoices(tree, program.Path());
+    Choose(u"de");
+    LoadLanguage(tree, program.Path());
+    TempFolder documents;
+    ASSERT_TRUE(SaveSettingsFile(tree, documents.Path(), KCharMode::Detect));
+    const std::vector<KString> lines = WrittenLines(ReadBytes(SettingsFilePath(documents.Path())));
+    for (const KString& line : lines) {
+        EXPECT_FALSE(StartsWithNoCase(line, u"\\Strings\\")) << ToUtf8(line);
+        EXPECT_FALSE(StartsWithNoCase(line, u"\\Language\\Choices\\")) << ToUtf8(line);
+    }
+    EXPECT_NE(std::find(lines.begin(), lines.end(), u"\\Language\\Choice:String,1=de"), lines.end());
 }
 
 TEST_F(KLanguageTest, RebuildNeedsTheChoicesGroup) {
