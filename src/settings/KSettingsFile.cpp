@@ -21,9 +21,11 @@ KSettingsLoadResult LoadSettingsFile(KRegistry& tree, const std::filesystem::pat
     if (!ec && size < 1) return result;
     try {
         KTextReader reader(path, KCharMode::Detect);
+        // Once the file is open it counts as read, even if reading fails later: the
+        // start must not then behave as the first one and replace the user's choices.
         result.mode = reader.Mode();
-        tree.Load(reader);
         result.loaded = true;
+        tree.Load(reader);
     } catch (const KError&) {
         result.ok = false;
     }

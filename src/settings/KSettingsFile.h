@@ -14,7 +14,7 @@ struct KSettingsLoadResult {
     /// False only when the file exists but reading it failed (the caller reports 6001);
     /// what was read before the failure stays merged.
     bool ok = true;
-    /// A non-empty file was read completely.
+    /// A non-empty file was opened and read, completely or up to a read error.
     bool loaded = false;
     /// The character mode detected, to write the file back in; Detect when none was read.
     KCharMode mode = KCharMode::Detect;
