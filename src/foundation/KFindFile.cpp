@@ -15,7 +15,8 @@ std::filesystem::path KFindFile(const std::filesystem::path& folder, KStringView
     for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
         const std::string fileName = it->path().filename().string();
         std::error_code entryError;
-        if (EqualsNoCase(FromUtf8(fileName), name) && it->is_regular_file(entryError)) matches.insert(fileName);
+        if (EqualsNoCase(FromUtf8(fileName), name) && it->is_regular_file(entryError))
+            matches.insert(fileName);
     }
     if (matches.empty()) return {};
     return folder / *matches.begin();
