@@ -3,6 +3,7 @@
 #include <sys/resource.h>
 
 #include <QGuiApplication>
+#include <QIcon>
 #include <QLocale>
 #include <QResource>
 #include <chrono>
@@ -147,6 +148,7 @@ int TZApplication::Run() {
         EndWithoutRunning();
         return -1;
     }
+    setWindowIcon(QIcon(QStringLiteral(":/images/Kestrun")));
     if (InstanceCount() > 1) {
         Step("ConfirmCopy");
         const KString title =
@@ -364,11 +366,10 @@ bool TZApplication::event(QEvent* event) {
     const bool handled = KZApplication::event(event);
     switch (static_cast<int>(event->type())) {
         case kInitializeScoreboardsEvent:
-            Step("event:InitializeScoreboards");  // no scoreboards yet: nothing to
-                                                  // initialise
+            ++m_scoreboardEvents[0];  // without scoreboards there is nothing to initialise
             return true;
         case kRefreshScoreboardsEvent:
-            Step("event:RefreshScoreboards");
+            ++m_scoreboardEvents[1];
             return true;
         default:
             return handled;

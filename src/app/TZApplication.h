@@ -103,6 +103,10 @@ public:
     bool IpcServing() const;
     bool SettingsFileLoaded() const { return m_settingsFileLoaded; }
 
+    /// How many initialise (10163) and refresh (10164) requests reached the application.
+    long long ScoreboardInitializeRequests() const { return m_scoreboardEvents[0]; }
+    long long ScoreboardRefreshRequests() const { return m_scoreboardEvents[1]; }
+
     /// Names of the start-up and shutdown steps and hooks, in the order they ran.
     const std::vector<std::string>& Trace() const { return m_trace; }
 
@@ -157,7 +161,7 @@ private:
     bool m_activityLogEnabled = false;
     bool m_dataDisplay = false;
     QPointer<TZControl> m_mainWindow;
-    std::vector<std::string> m_hooksRun;
+    long long m_scoreboardEvents[2] = {0, 0};
     std::vector<std::string> m_trace;
     static TZApplication* s_instance;
 };

@@ -436,9 +436,8 @@ TEST(TZApplication, ScoreboardEventsAreHandledAtApplicationLevel) {
         }
     };
     EXPECT_EQ(app->Run(), 0);
-    const auto& trace = app->Trace();
-    EXPECT_NE(std::find(trace.begin(), trace.end(), "event:InitializeScoreboards"), trace.end());
-    EXPECT_NE(std::find(trace.begin(), trace.end(), "event:RefreshScoreboards"), trace.end());
+    EXPECT_EQ(app->ScoreboardInitializeRequests(), 1);
+    EXPECT_EQ(app->ScoreboardRefreshRequests(), 1);
 }
 
 TEST(TZApplication, SplashShowsVersionAndReleaseForAtLeastOneSecondUntilTheObjectsExist) {
