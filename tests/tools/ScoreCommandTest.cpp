@@ -217,6 +217,30 @@ TEST(ScoreCommand, AnyBytesEndInAnOrderlyExit) {
     }
 }
 
+TEST(ScoreCommand, WorkedExampleOfTheGuidePrintsWhatTheGuideShows) {
+    // The guide's example: the first indented block after its heading is the
+    // file, the next three what the program prints for it.
+    std::ifstream guide(std::filesystem::path(KESTRUN_SOURCE_DIR) / "docs" / "kestrun-score.md");
+    ASSERT_TRUE(guide) << "docs/kestrun-score.md";
+    std::vector<std::string> blocks;
+    bool inExample = false, inBlock = false;
+    for (std::string line; std::getline(guide, line);) {
+        if (line.rfind("## ", 0) == 0) inExample = line == "## Worked example";
+        const bool code = line.rfind("    ", 0) == 0;
+        if (inExample && code) {
+            if (!inBlock) blocks.emplace_back();
+            blocks.back() += line.substr(4) + "\n";
+        }
+        inBlock = inExample && code;
+    }
+    ASSERT_EQ(blocks.size(), 4u);
+    TempDir dir;
+    const auto file = dir.Write("meet.csv", blocks[0]);
+    EXPECT_EQ(RunProgram(dir, "--finalize " + file.string()).out, blocks[1]);
+    EXPECT_EQ(RunProgram(dir, file.string()).out, blocks[2]);
+    EXPECT_EQ(RunProgram(dir, "--finalize --format csv " + file.string()).out, blocks[3]);
+}
+
 TEST(LoadResultsCsv, RowsBecomeResultsAsAnInputUpdateMakesThem) {
     std::istringstream in(
         "Id,Name,Team,Place,Time,Split,Laps\n"
