@@ -2,7 +2,9 @@
 // application object and runs it.
 
 #include <QStandardPaths>
+#include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <filesystem>
 #include <system_error>
 
@@ -41,5 +43,11 @@ int main(int argc, char** argv) {
 
     KZApplication::InstallTerminationHandlers();
     TZApplication application(argc, argv, std::move(commandLine), std::move(setup));
-    return application.Run();
+    try {
+        return application.Run();
+    } catch (const std::exception& error) {
+        // Outside the main loop there is no one left to report to but the terminal.
+        std::fprintf(stderr, "Kestrun: %s\n", error.what());
+        return -1;
+    }
 }

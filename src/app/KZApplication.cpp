@@ -1,20 +1,58 @@
 #include "app/KZApplication.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QAbstractEventDispatcher>
+#include <QSocketNotifier>
 #include <QWidget>
+#include <cerrno>
 #include <csignal>
 #include <thread>
 
 std::atomic<bool> KZApplication::s_terminationRequested{false};
 
 namespace {
-extern "C" void OnTerminationSignal(int) { KZApplication::RequestTermination(); }
+
+// Written by the signal handler so that a Qt loop other than ours (a dialog's exec) wakes too.
+int gSignalPipe[2] = {-1, -1};
+
+extern "C" void OnTerminationSignal(int) {
+    KZApplication::RequestTermination();
+    if (gSignalPipe[1] >= 0) {
+        const int saved = errno;
+        (void)!::write(gSignalPipe[1], "x", 1);
+        errno = saved;
+    }
+}
+
 }  // namespace
 
 KZApplication::KZApplication(int& argc, char** argv) : QApplication(argc, argv) {
     static_assert(std::atomic<bool>::is_always_lock_free, "the signal handler needs a lock-free flag");
     // Leaving is the main loop's business; a closed alert or splash must not end anything.
     setQuitOnLastWindowClosed(false);
+    if (gSignalPipe[0] >= 0) {
+        auto* notifier = new QSocketNotifier(gSignalPipe[0], QSocketNotifier::Read, this);
+        QObject::connect(notifier, &QSocketNotifier::activated, this, [this] {
+            char buffer[64];
+            while (::read(gSignalPipe[0], buffer, sizeof buffer) > 0) {
+            }
+            if (s_terminationRequested.exchange(false)) {
+                HandleTermination();
+            }
+        });
+    }
+}
+
+void KZApplication::HandleTermination() {
+    TerminationRequested();
+    // Modal windows that run a loop of their own close too, so that loop returns to ours.
+    for (QWidget* widget : topLevelWidgets()) {
+        if (widget->isModal() && widget->isVisible()) {
+            widget->close();
+        }
+    }
 }
 
 KZApplication::~KZApplication() { s_terminationRequested = false; }
@@ -24,6 +62,9 @@ void KZApplication::InstallTerminationHandlers() {
     action.sa_handler = OnTerminationSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
+    if (gSignalPipe[0] < 0 && ::pipe2(gSignalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        gSignalPipe[0] = gSignalPipe[1] = -1;  // the loop still sees the flag
+    }
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
 }
@@ -57,7 +98,7 @@ int KZApplication::Control(QWidget* window, bool flush) {
     const QPointer<QWidget> served(window);
     for (;;) {
         if (s_terminationRequested.exchange(false)) {
-            TerminationRequested();
+            HandleTermination();
             // A modal window being served closes too; the loops it was called from then see the
             // main loop ended.
             if (served != nullptr) {

@@ -25,8 +25,9 @@ public:
     /// The idle counter: 0 after an event, -1 while the idle hook asked for no more calls.
     int IdleCount() const { return m_idleCount; }
 
-    /// Makes SIGTERM and SIGINT ask every running loop to end as closing the main window does.
-    /// The handler only sets a flag that the loop reads each pass.
+    /// Makes SIGTERM and SIGINT end the main loop as closing the main window does, closing any
+    /// modal window first. The handler only sets a flag, which our loop reads each pass, and
+    /// writes to a pipe that wakes any other Qt loop. Call before building the application.
     static void InstallTerminationHandlers();
     /// What the handlers do; tests call it directly.
     static void RequestTermination() { s_terminationRequested = true; }
@@ -43,6 +44,7 @@ protected:
 
 private:
     bool ProcessPendingEvents();
+    void HandleTermination();
 
     int m_idleCount = 0;
     bool m_mainLoopEnded = false;

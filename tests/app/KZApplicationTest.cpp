@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QDialog>
 #include <QTimer>
 #include <QWidget>
+#include <csignal>
 #include <stdexcept>
 #include <vector>
 
@@ -105,4 +107,22 @@ TEST(KZApplication, TerminationRequestEndsTheMainLoopAndAServedWindow) {
     EXPECT_FALSE(window.isVisible());
     EXPECT_TRUE(app.MainLoopEnded());
     EXPECT_EQ(app.Control(), 0);
+}
+
+TEST(KZApplication, SignalClosesAModalDialogRunningItsOwnLoopAndEndsTheMainLoop) {
+    struct sigaction oldTerm {};
+    struct sigaction oldInt {};
+    sigaction(SIGTERM, nullptr, &oldTerm);
+    sigaction(SIGINT, nullptr, &oldInt);
+    KZApplication::InstallTerminationHandlers();
+    {
+        Arguments arguments;
+        LoopApplication app(arguments.argc, arguments.argv);
+        QDialog dialog;
+        QTimer::singleShot(10, &dialog, [] { ::raise(SIGTERM); });
+        EXPECT_EQ(dialog.exec(), QDialog::Rejected);
+        EXPECT_TRUE(app.MainLoopEnded());
+    }
+    sigaction(SIGTERM, &oldTerm, nullptr);
+    sigaction(SIGINT, &oldInt, nullptr);
 }
