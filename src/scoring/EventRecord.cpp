@@ -113,11 +113,10 @@ uint32_t EventRecord::ChangeCount() const {
 //   number of participants
 //   the results list, then the standings list (ResultList::Store)
 //   from 0x20005: the summary columns (version 0x2000d)
-//   from 0x20006: a word of flags, bit 0 = the first update is still to come
-//   0x20007 adds nothing to the event itself; its records are stored at their version 0x20007.
+// 0x20006 and 0x20007 name the record layouts of the same numbers; the event's own layout is that of
+// 0x20005. The first-update flag is not stored: the first update after start always empties the results.
 namespace {
 constexpr uint32_t kSummaryColumnsSince = 0x20005;
-constexpr uint32_t kEventFlagsSince = 0x20006;
 constexpr uint32_t kMaxEventTexts = 16;
 }  // namespace
 
@@ -131,7 +130,6 @@ void EventRecord::Store(KBinaryWriter& out) const {
     m_results.Store(out);
     m_standings.Store(out);
     m_summaryColumns.Store(out);
-    out.WriteWord(m_firstUpdate ? 1u : 0u);
 }
 
 void EventRecord::Load(KBinaryReader& in) {
@@ -147,8 +145,6 @@ void EventRecord::Load(KBinaryReader& in) {
         m_standings.Load(in);
         EventSummaryColumns columns;
         if (version >= kSummaryColumnsSince) columns.Load(in);
-        bool firstUpdate = m_firstUpdate;
-        if (version >= kEventFlagsSince) firstUpdate = (in.ReadWord() & 1) != 0;
 
         NotifyBefore();
         KString* fields[] = {&m_name, &m_eventNumber, &m_roundNumber, &m_heatNumber,
@@ -156,7 +152,6 @@ void EventRecord::Load(KBinaryReader& in) {
         for (size_t i = 0; i < std::size(fields); ++i) *fields[i] = std::move(texts[i]);
         m_numParticipants = static_cast<uint16_t>(participants);
         m_summaryColumns = std::move(columns);
-        m_firstUpdate = firstUpdate;
         NotifyAfter();
     } catch (...) {
         Clear();

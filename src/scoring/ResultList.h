@@ -9,8 +9,8 @@
 
 #include <atomic>
 #include <cstdint>
+#include <iterator>
 #include <memory>
-#include <ranges>
 #include <unordered_map>
 #include <vector>
 
@@ -110,12 +110,9 @@ public:
     size_t Size() const { return m_records.size(); }
     /// The record at `index` in sorted order.
     ResultRecord* At(size_t index);
-    /// Every record in sorted order, as ResultRecord&.
-    auto Sorted() {
-        EnsureSorted();
-        return m_records | std::views::transform(
-                               [](const std::unique_ptr<ResultRecord>& r) -> ResultRecord& { return *r; });
-    }
+    /// Every record in sorted order, as ResultRecord& (valid until the list next changes).
+    class SortedRange;
+    SortedRange Sorted();
 
     /// Iterate the relevant records in sorted order against `filter` (null: every record is relevant).
     ResultRecord* First(const ResultFilter* filter);
@@ -202,3 +199,48 @@ private:
     std::unique_ptr<ResultFieldSet> m_fieldSet;
     std::vector<uint8_t> m_fieldSetBytes;  // a stored field set nobody has claimed, written back as read
 };
+
+class ResultList::SortedRange {
+public:
+    using Records = std::vector<std::unique_ptr<ResultRecord>>;
+
+    class Iterator {
+    public:
+        using iterator_category = std::forward_iterator_tag;
+        using value_type = ResultRecord;
+        using difference_type = std::ptrdiff_t;
+        using pointer = ResultRecord*;
+        using reference = ResultRecord&;
+
+        Iterator() = default;
+        explicit Iterator(Records::const_iterator it) : m_it(it) {}
+        ResultRecord& operator*() const { return **m_it; }
+        ResultRecord* operator->() const { return m_it->get(); }
+        Iterator& operator++() {
+            ++m_it;
+            return *this;
+        }
+        Iterator operator++(int) {
+            Iterator before = *this;
+            ++m_it;
+            return before;
+        }
+        friend bool operator==(const Iterator& a, const Iterator& b) { return a.m_it == b.m_it; }
+
+    private:
+        Records::const_iterator m_it;
+    };
+
+    explicit SortedRange(const Records& records) : m_records(&records) {}
+    Iterator begin() const { return Iterator(m_records->begin()); }
+    Iterator end() const { return Iterator(m_records->end()); }
+    size_t size() const { return m_records->size(); }
+
+private:
+    const Records* m_records;
+};
+
+inline ResultList::SortedRange ResultList::Sorted() {
+    EnsureSorted();
+    return SortedRange(m_records);
+}
