@@ -116,7 +116,14 @@ int KZApplication::Control(QWidget* window, bool flush) {
             return 0;
         }
         if (m_idleCount >= 0) {
-            if (!Idle(m_idleCount)) {
+            bool again = true;
+            try {
+                again = Idle(m_idleCount);
+            } catch (...) {
+                // Idle work is part of the loop: it fails the same way one event does.
+                UnhandledException();
+            }
+            if (!again) {
                 m_idleCount = -1;
             } else if (m_idleCount < INT_MAX) {
                 ++m_idleCount;

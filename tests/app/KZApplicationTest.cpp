@@ -126,3 +126,18 @@ TEST(KZApplication, SignalClosesAModalDialogRunningItsOwnLoopAndEndsTheMainLoop)
     sigaction(SIGTERM, &oldTerm, nullptr);
     sigaction(SIGINT, &oldInt, nullptr);
 }
+
+TEST(KZApplication, ExceptionFromTheIdleHookIsReportedAndTheLoopGoesOn) {
+    Arguments arguments;
+    LoopApplication app(arguments.argc, arguments.argv);
+    app.idle = [&](int count) -> bool {
+        if (count == 0) {
+            throw std::runtime_error("idle work failed");
+        }
+        app.EndMainLoop(0);
+        return true;
+    };
+    EXPECT_EQ(app.Control(), 0);
+    EXPECT_EQ(app.exceptions, 1);
+    EXPECT_EQ(app.counts, (std::vector<int>{0, 1}));
+}
