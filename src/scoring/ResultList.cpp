@@ -277,8 +277,8 @@ bool ResultList::BeforeStanding(const ResultRecord& a, const ResultRecord& b) co
         } else {
             if (a.m_points != b.m_points) return a.m_points < b.m_points;
             // Equal points: the displacers' places break the tie; a team without that runner loses.
-            for (int64_t i = m_rules.numScorers;
-                 i < int64_t{m_rules.numScorers} + m_rules.maxDisplacers && i >= 0; ++i) {
+            for (int64_t i = std::max(m_rules.numScorers, 0);
+                 i < int64_t{m_rules.numScorers} + m_rules.maxDisplacers; ++i) {
                 const auto index = static_cast<size_t>(i);
                 const bool hasA = index < a.m_placeList.size(), hasB = index < b.m_placeList.size();
                 if (!hasA && !hasB) break;
@@ -405,14 +405,14 @@ void ResultList::FormGroupsAndPlaces() {
 }
 
 void ResultList::AssignTeamPlaces(bool zeroIncompletePoints) {
+    // Both lacking an entry counts as equal, and then every later entry is lacking too.
     const auto displacersEqual = [this](const ResultRecord& a, const ResultRecord& b) {
-        for (int64_t i = m_rules.numScorers;
-             i < int64_t{m_rules.numScorers} + m_rules.maxDisplacers && i >= 0; ++i) {
-            if (a.PlaceListEntry(static_cast<size_t>(i)) != b.PlaceListEntry(static_cast<size_t>(i)) ||
-                (static_cast<size_t>(i) < a.m_placeList.size()) !=
-                    (static_cast<size_t>(i) < b.m_placeList.size())) {
-                return false;
-            }
+        for (int64_t i = std::max(m_rules.numScorers, 0);
+             i < int64_t{m_rules.numScorers} + m_rules.maxDisplacers; ++i) {
+            const auto index = static_cast<size_t>(i);
+            const bool hasA = index < a.m_placeList.size(), hasB = index < b.m_placeList.size();
+            if (!hasA && !hasB) break;
+            if (hasA != hasB || a.m_placeList[index] != b.m_placeList[index]) return false;
         }
         return true;
     };

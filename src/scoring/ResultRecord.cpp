@@ -48,6 +48,26 @@ void ResultRecord::SetPlace(int32_t place) {
     AfterChange(true);
 }
 
+namespace {
+
+// A place is decimal whatever its leading zeros ("08" is 8); text after the number is ignored.
+int32_t ReadPlace(KStringView text) {
+    size_t pos = 0;
+    while (pos < text.size() && text[pos] == u' ') ++pos;
+    const bool negative = pos < text.size() && text[pos] == u'-';
+    if (negative || (pos < text.size() && text[pos] == u'+')) ++pos;
+    const size_t first = pos;
+    int64_t value = 0;
+    for (; pos < text.size() && text[pos] >= u'0' && text[pos] <= u'9'; ++pos) {
+        value = value * 10 + (text[pos] - u'0');
+        if (value > INT32_MAX) return -1;
+    }
+    if (pos == first) return -1;
+    return static_cast<int32_t>(negative ? -value : value);
+}
+
+}  // namespace
+
 void ResultRecord::SetPlaceFromText(KStringView text, const ResultCodeTexts& codes) {
     if (text.empty()) {
         SetPlace(-1);
@@ -58,10 +78,8 @@ void ResultRecord::SetPlaceFromText(KStringView text, const ResultCodeTexts& cod
         SetPlace(-1);
         return;
     }
-    size_t pos = 0;
-    const auto number = ParseInteger(text, pos);
     SetCode(ResultCode::None);
-    SetPlace(number && *number >= INT32_MIN && *number <= INT32_MAX ? static_cast<int32_t>(*number) : -1);
+    SetPlace(ReadPlace(text));
 }
 
 void ResultRecord::SetDisplayPrecision(TickCount precision) {

@@ -75,6 +75,15 @@ TEST(ResultRecord, PlaceFromText) {
     EXPECT_EQ(r->Code(), ResultCode::None);
     EXPECT_EQ(r->Place(), -1);
 
+    const struct {
+        KStringView text;
+        int32_t place;
+    } numbers[] = {{u"08", 8}, {u" 3", 3}, {u"3T", 3}, {u"99999999999", -1}, {u"-", -1}};
+    for (const auto& n : numbers) {
+        r->SetPlaceFromText(n.text);
+        EXPECT_EQ(r->Place(), n.place) << ToUtf8(n.text);
+    }
+
     ResultCodeTexts german;
     german.texts[4] = u"DIS";
     r->SetPlaceFromText(u"DQ", german);
@@ -322,6 +331,20 @@ TEST(ResultList, TeamPlacesCompareTheSeventhRunnerToo) {
     EXPECT_EQ(list.At(1)->Place(), 2);
 }
 
+TEST(ResultList, HugeDisplacerCountStillPlacesTiedTeams) {
+    ResultList list(true);
+    ScoringRules rules;
+    rules.maxDisplacers = INT32_MAX;
+    list.SetRules(rules);
+    for (int i = 0; i < 2; ++i) {
+        ResultRecord* t = list.Add();
+        t->SetPoints(30);
+        t->SetNumMembers(5);
+    }
+    EXPECT_EQ(list.At(0)->Place(), 1);
+    EXPECT_EQ(list.At(1)->Place(), 1);
+}
+
 TEST(ResultList, AssignTeamPlacesCanZeroSmallTeams) {
     ResultList list(true);
     ResultRecord* small = list.Add();
@@ -409,6 +432,22 @@ TEST(ResultList, FindByTextReturnsTheFirstInSortedOrder) {
     EXPECT_EQ(list.Find(TextField::Id, u"9"), nullptr);
     ResultRecord* again = AddRunner(list, u"9");
     EXPECT_EQ(list.Find(TextField::Id, u"9"), again);
+}
+
+TEST(ResultList, FindingAUniqueIdDoesNotSort) {
+    // An input update looks up every line by Id while its changes keep the list unsorted; sorting at
+    // each look-up would make a message of N lines cost N sorts.
+    ResultList list;
+    Recorder recorder;
+    list.AddObserver(&recorder);
+    for (int i = 0; i < 50; ++i) AddRunner(list, ToKString(i), 1000 - i);
+    for (int i = 0; i < 50; ++i) {
+        ResultRecord* r = list.Find(TextField::Id, ToKString(i));
+        ASSERT_NE(r, nullptr);
+        r->SetTime(Secs(2000 + i));
+    }
+    EXPECT_EQ(std::count(recorder.log.begin(), recorder.log.end(), "resort"), 0);
+    EXPECT_EQ(list.At(0)->Id(), u"0");
 }
 
 TEST(ResultList, AddCopyKeepsFieldsAndSequence) {
