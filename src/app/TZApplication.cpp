@@ -329,7 +329,17 @@ bool TZApplication::ControlShiftHeld() const {
 }
 
 void TZApplication::ReportError(int code, int subcode) {
-    ShowError(m_errorTitle, ComposeErrorText(m_settings.get(), code, subcode));
+    if (m_settings != nullptr) {
+        ShowError(m_errorTitle, ComposeErrorText(m_settings.get(), code, subcode));
+        return;
+    }
+    // Before the tree exists and after it is gone, the operation-failed text kept from the
+    // language stands for every code.
+    KString text = m_operationFailedText + u" (" + ToKString(code);
+    if (subcode >= 0) {
+        text += u"," + ToKString(subcode);
+    }
+    ShowError(m_errorTitle, text + u").");
 }
 
 void TZApplication::ShowError(const KString& text) { ShowError(m_errorTitle, text); }

@@ -545,3 +545,19 @@ TEST(TZApplication, ControlAndShiftHeldAtExitRewriteTheLanguageFileBeforeTheSett
         EXPECT_GT(bytes.size(), before * 10);
     }
 }
+
+TEST(TZApplication, SettingsFileThatCannotBeWrittenIsReportedAndShutdownGoesOn) {
+    Folders folders;
+    fs::create_directories(folders.data / "Kestrun.cfg");  // a folder where the file should be
+    FakeAlerts alerts;
+    Arguments arguments;
+    auto app = MakeApplication(arguments, folders, alerts);
+    CloseWhenRunning(*app);
+    EXPECT_EQ(app->Run(), 0);
+    const auto errors = alerts.Texts("error");
+    ASSERT_FALSE(errors.empty());
+    EXPECT_EQ(errors.back(), u"Error saving the configuration file (6002).");
+    const auto log = ReadLines(folders.data / "Kestrun.log");
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_TRUE(EndsWith(log[1], ": Kestrun Application End"));
+}
