@@ -98,7 +98,7 @@ void TZApplication::Unhook(const std::string& name) {
 }
 
 int TZApplication::Run() {
-    // 1-5: before anything is read.
+    // Before anything is read.
     Step("SetPriorities");
     SetPriorities();
     Step("StartIpcServer");
@@ -109,7 +109,7 @@ int TZApplication::Run() {
     Step("FlushEvents");
     Control(nullptr, true);
 
-    // 6-13: settings and language.
+    // Settings and language.
     Step("CreateSettings");
     CreateSettings();
     Step("LoadDefaults");
@@ -139,7 +139,7 @@ int TZApplication::Run() {
     m_errorTitle = Text(u"Strings\\Alerts\\Error", m_errorTitle);
     m_messageTitle = Text(u"Strings\\Alerts\\Message", m_messageTitle);
 
-    // 14-15: the two ways out before anything is written.
+    // The two ways out before anything is written.
     Step("LoadResources");
     m_resourceFile = QString::fromStdString((ProgramFolder() / m_setup.programFile.stem()).string() + ".rcc");
     m_resourcesLoaded = QResource::registerResource(m_resourceFile);
@@ -160,7 +160,7 @@ int TZApplication::Run() {
         }
     }
 
-    // 16-26: the long-lived objects.
+    // The long-lived objects.
     Step("CreateLog");
     CreateLog();
     if (!m_commandLine.HasOption(TCommandLine::kNoSerialPort)) {
@@ -182,7 +182,7 @@ int TZApplication::Run() {
     m_dataDisplay = true;
     Hook("CreateDisplayWindow");
 
-    // 27-28: the splash gives way to the main window.
+    // The splash gives way to the main window.
     Step("RemoveSplash");
     RemoveSplash();
     Step("CreateMainWindow");

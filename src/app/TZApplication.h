@@ -45,7 +45,7 @@ struct TZApplicationSetup {
     std::filesystem::path runtimeFolder;
     /// Null: Qt message boxes.
     KAlerts* alerts = nullptr;
-    /// Try to raise the process priority (start-up step 1); off in tests.
+    /// Try to raise the process priority at start; off in tests.
     bool setPriorities = false;
     /// Are Control and Shift held now? Null: ask Qt.
     std::function<bool()> controlShiftHeld;
