@@ -561,3 +561,22 @@ TEST(TZApplication, SettingsFileThatCannotBeWrittenIsReportedAndShutdownGoesOn) 
     ASSERT_EQ(log.size(), 2u);
     EXPECT_TRUE(EndsWith(log[1], ": Kestrun Application End"));
 }
+
+TEST(TZApplication, UnreadableSplashIsSkippedWithoutAnAlert) {
+    Folders folders;
+    std::ofstream(folders.program / "Kestrun.tgs", std::ios::binary) << "not a Targa image";
+    FakeAlerts alerts;
+    Arguments arguments;
+    auto app = MakeApplication(arguments, folders, alerts);
+    bool splashShown = true;
+    app->onHook = [&](TestApplication& self, const std::string& name) {
+        if (name == "CreateDisplayWindow") {
+            splashShown = self.Splash() != nullptr;
+        } else if (name == "LoadEvent") {
+            QTimer::singleShot(0, self.MainWindow(), [&self] { self.MainWindow()->close(); });
+        }
+    };
+    EXPECT_EQ(app->Run(), 0);
+    EXPECT_FALSE(splashShown);
+    EXPECT_TRUE(alerts.shown.empty());
+}
