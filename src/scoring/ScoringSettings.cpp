@@ -59,6 +59,10 @@ TickCount ReadResultsPrecision(KRegistry& settings) {
     return ResultList::ValidPrecision(ReadInt(settings, u"\\Event\\Results\\TimePrecision", 0));
 }
 
+KString ReadResultsListName(KRegistry& settings) {
+    return settings.GetText(u"\\Strings\\Event\\Results\\DefaultName");
+}
+
 void ApplyStartupScoringSettings(KRegistry& settings) {
     SetTimeFormat(ReadTimeFormat(settings));
     SetResultCodeTexts(ReadResultCodeTexts(settings));

@@ -25,5 +25,8 @@ ResultCodeTexts ReadResultCodeTexts(KRegistry& settings);
 /// \Event\Results\TimePrecision, checked as ResultList::ValidPrecision (0, the default, gives hundredths).
 TickCount ReadResultsPrecision(KRegistry& settings);
 
+/// \Strings\Event\Results\DefaultName, the name a new results or standings list takes.
+KString ReadResultsListName(KRegistry& settings);
+
 /// Start-up: reads the time format and the code texts and makes them the process-wide ones.
 void ApplyStartupScoringSettings(KRegistry& settings);

@@ -12,6 +12,7 @@ TEST(ScoringSettings, DefaultTableGivesTheDefaults) {
     EXPECT_EQ(ReadTimeFormat(tree), TimeFormat{});
     EXPECT_EQ(ReadResultCodeTexts(tree).texts, ResultCodeTexts{}.texts);
     EXPECT_EQ(ReadResultsPrecision(tree), kTicksHundredth);
+    EXPECT_EQ(ReadResultsListName(tree), u"Results");
 }
 
 TEST(ScoringSettings, MissingKeysKeepTheDefaults) {
