@@ -9,6 +9,7 @@
 #include <climits>
 #include <cstdlib>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -26,6 +27,19 @@ bool Lock(int fd, int operation) {
         result = ::flock(fd, operation);
     } while (result != 0 && errno == EINTR);
     return result == 0;
+}
+
+bool LockWithin(int fd, int operation, std::chrono::milliseconds wait) {
+    const auto giveUp = std::chrono::steady_clock::now() + wait;
+    for (;;) {
+        if (Lock(fd, operation | LOCK_NB)) {
+            return true;
+        }
+        if (errno != EWOULDBLOCK || std::chrono::steady_clock::now() >= giveUp) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
 }
 
 long long ReadCount(int fd) {
@@ -53,7 +67,8 @@ void WriteCount(int fd, int count) {
 
 }  // namespace
 
-TInstanceCounter::TInstanceCounter(const std::filesystem::path& folder, std::string_view name) {
+TInstanceCounter::TInstanceCounter(const std::filesystem::path& folder, std::string_view name,
+                                   std::chrono::milliseconds guardWait) {
     if (folder.empty()) {
         return;
     }
@@ -62,7 +77,8 @@ TInstanceCounter::TInstanceCounter(const std::filesystem::path& folder, std::str
     if (guard < 0) {
         return;
     }
-    if (Lock(guard, LOCK_EX)) {
+    const bool guarded = LockWithin(guard, LOCK_EX, guardWait);
+    {
         const int fd = OpenFile(folder / (base + ".lock"));
         if (fd >= 0) {
             if (Lock(fd, LOCK_EX | LOCK_NB)) {
@@ -73,8 +89,9 @@ TInstanceCounter::TInstanceCounter(const std::filesystem::path& folder, std::str
                 m_count = previous >= INT_MAX ? INT_MAX : static_cast<int>(previous < 1 ? 2 : previous + 1);
             }
             WriteCount(fd, m_count);
-            // Only guard holders ever lock exclusively, so this never waits on another newcomer.
-            if (Lock(fd, LOCK_SH)) {
+            // Only guard holders ever lock exclusively, so with the guard this never waits; without
+            // it, a newcomer stuck while counting must not hold this one up for ever.
+            if (guarded ? Lock(fd, LOCK_SH) : LockWithin(fd, LOCK_SH, guardWait)) {
                 m_fd = fd;
             } else {
                 ::close(fd);

@@ -13,14 +13,17 @@
 // file, <name>.guard, serialises newcomers so two copies starting at the same
 // moment never both count 1.
 
+#include <chrono>
 #include <filesystem>
 #include <string_view>
 
 class TInstanceCounter {
 public:
     /// Registers this copy. Never throws: when the folder or the files cannot be used the copy
-    /// counts 1 and holds nothing (`IsRegistered` false).
-    explicit TInstanceCounter(const std::filesystem::path& folder, std::string_view name = "Kestrun");
+    /// counts 1 and holds nothing (`IsRegistered` false). Waits at most `guardWait` for another
+    /// newcomer to finish counting, then counts without waiting any longer (a start never hangs).
+    explicit TInstanceCounter(const std::filesystem::path& folder, std::string_view name = "Kestrun",
+                              std::chrono::milliseconds guardWait = std::chrono::milliseconds(2000));
     /// Releases this copy's hold; the stored count stays.
     ~TInstanceCounter();
     TInstanceCounter(const TInstanceCounter&) = delete;

@@ -1,7 +1,9 @@
 #include "app/TInstanceCounter.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -86,4 +88,17 @@ TEST(TInstanceCounter, LockFilesAreTheUsersOnly) {
     struct stat info {};
     ASSERT_EQ(::stat((folder.Path() / "Kestrun.lock").c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 077, 0u);
+}
+
+TEST(TInstanceCounter, NewcomerStuckWhileCountingDoesNotHoldUpTheStart) {
+    TestFolder folder;
+    TInstanceCounter first(folder.Path());
+    // Another newcomer that took the guard and never let go.
+    const int stuck = ::open((folder.Path() / "Kestrun.guard").c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(stuck, 0);
+    ASSERT_EQ(::flock(stuck, LOCK_EX), 0);
+    TInstanceCounter second(folder.Path(), "Kestrun", std::chrono::milliseconds(20));
+    EXPECT_EQ(second.Count(), 2);
+    EXPECT_TRUE(second.IsRegistered());
+    ::close(stuck);
 }
