@@ -43,12 +43,12 @@ EventRecord::EventRecord(TickCount precision, KString resultsName, KString stand
       m_standings(true, precision, std::move(standingsName)) {}
 
 void EventRecord::NotifyBefore() {
-    for (auto* observer : m_observers) observer->BeforeEventChange(*this);
+    Notify([&](auto& observer) { observer.BeforeEventChange(*this); });
 }
 
 void EventRecord::NotifyAfter() {
     m_changeCount.fetch_add(1, std::memory_order_relaxed);
-    for (auto* observer : m_observers) observer->AfterEventChange(*this);
+    Notify([&](auto& observer) { observer.AfterEventChange(*this); });
 }
 
 void EventRecord::SetInfo(KString& field, KStringView text) {
@@ -83,12 +83,12 @@ void EventRecord::SetRules(const ScoringRules& rules) {
 }
 
 void EventRecord::BeginUpdate() {
-    for (auto* observer : m_observers) observer->UpdateBegins(*this);
+    Notify([&](auto& observer) { observer.UpdateBegins(*this); });
 }
 
 void EventRecord::EndUpdate() {
     m_changeCount.fetch_add(1, std::memory_order_relaxed);
-    for (auto* observer : m_observers) observer->UpdateEnded(*this);
+    Notify([&](auto& observer) { observer.UpdateEnded(*this); });
 }
 
 void EventRecord::AddObserver(EventObserver* observer) {

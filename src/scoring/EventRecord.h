@@ -129,6 +129,11 @@ public:
 private:
     void SetInfo(KString& field, KStringView text);
     void NotifyBefore();
+    /// By index, so an observer may add or remove observers from inside a notice.
+    template <class Call>
+    void Notify(Call&& call) {
+        for (size_t i = 0; i < m_observers.size(); ++i) call(*m_observers[i]);
+    }
     void NotifyAfter();
 
     KString m_name;

@@ -29,7 +29,7 @@ void ResultList::SetOfficial(bool official) {
     NotifyBefore(nullptr);
     m_flags = flags;
     Touch();
-    for (auto* observer : m_observers) observer->AfterFlagsChanged(*this);
+    Notify([&](auto& observer) { observer.AfterFlagsChanged(*this); });
 }
 
 void ResultList::SetStandings(bool standings) {
@@ -39,11 +39,11 @@ void ResultList::SetStandings(bool standings) {
     m_flags = flags;
     m_needsSort = true;
     Touch();
-    for (auto* observer : m_observers) observer->AfterFlagsChanged(*this);
+    Notify([&](auto& observer) { observer.AfterFlagsChanged(*this); });
 }
 
 void ResultList::NotifyBefore(ResultRecord* record) {
-    for (auto* observer : m_observers) observer->BeforeChange(*this, record);
+    Notify([&](auto& observer) { observer.BeforeChange(*this, record); });
 }
 
 void ResultList::Clear() {
@@ -54,7 +54,7 @@ void ResultList::Clear() {
     m_needsSort = false;
     m_flags |= kFlagUnofficial;
     Touch();
-    for (auto* observer : m_observers) observer->AfterAddRemove(*this);
+    Notify([&](auto& observer) { observer.AfterAddRemove(*this); });
 }
 
 ResultRecord* ResultList::Append(uint32_t sequence) {
@@ -73,7 +73,7 @@ ResultRecord* ResultList::Add() {
     m_needsSort = true;
     m_flags |= kFlagUnofficial;
     Touch();
-    for (auto* observer : m_observers) observer->AfterAddRemove(*this);
+    Notify([&](auto& observer) { observer.AfterAddRemove(*this); });
     return record;
 }
 
@@ -88,7 +88,7 @@ ResultRecord* ResultList::AddCopy(const ResultRecord& source) {
     m_needsSort = true;
     m_flags |= kFlagUnofficial;
     Touch();
-    for (auto* observer : m_observers) observer->AfterAddRemove(*this);
+    Notify([&](auto& observer) { observer.AfterAddRemove(*this); });
     return record;
 }
 
@@ -105,7 +105,7 @@ void ResultList::Remove(ResultRecord* record) {
     m_needsSort = true;
     m_flags |= kFlagUnofficial;
     Touch();
-    for (auto* observer : m_observers) observer->AfterAddRemove(*this);
+    Notify([&](auto& observer) { observer.AfterAddRemove(*this); });
 }
 
 void ResultList::ReindexPositions(size_t from) {
@@ -171,17 +171,17 @@ void ResultList::RecordAfterChange(ResultRecord& record, bool mayHaveMoved) {
     if (mayHaveMoved) m_needsSort = true;
     m_flags |= kFlagUnofficial;
     Touch();
-    for (auto* observer : m_observers) observer->AfterChange(*this, record, mayHaveMoved);
+    Notify([&](auto& observer) { observer.AfterChange(*this, record, mayHaveMoved); });
 }
 
 void ResultList::NotifyStandingsRecalculated() {
     Touch();
-    for (auto* observer : m_observers) observer->AfterStandingsRecalculated(*this);
+    Notify([&](auto& observer) { observer.AfterStandingsRecalculated(*this); });
 }
 
 void ResultList::NotifyFinalized() {
     Touch();
-    for (auto* observer : m_observers) observer->AfterFinalization(*this);
+    Notify([&](auto& observer) { observer.AfterFinalization(*this); });
 }
 
 void ResultList::AddObserver(ResultListObserver* observer) {
@@ -341,7 +341,7 @@ void ResultList::DoSort(const ResultFilter* filter) {
     FormGroupsAndPlaces();
     if (IsStandings()) AssignTeamPlaces(false);
     Touch();
-    for (auto* observer : m_observers) observer->AfterResort(*this);
+    Notify([&](auto& observer) { observer.AfterResort(*this); });
 }
 
 void ResultList::FormGroupsAndPlaces() {
@@ -519,5 +519,5 @@ void ResultList::Load(KBinaryReader& in) {
     }
     m_needsSort = true;
     Touch();
-    for (auto* observer : m_observers) observer->AfterAddRemove(*this);
+    Notify([&](auto& observer) { observer.AfterAddRemove(*this); });
 }

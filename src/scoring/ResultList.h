@@ -180,6 +180,11 @@ private:
     void RecordTextChanged(ResultRecord& record, int field);
 
     void NotifyBefore(ResultRecord* record);
+    /// By index, so an observer may add or remove observers from inside a notice.
+    template <class Call>
+    void Notify(Call&& call) {
+        for (size_t i = 0; i < m_observers.size(); ++i) call(*m_observers[i]);
+    }
     void Touch() { m_changeCount.fetch_add(1, std::memory_order_relaxed); }
 
     KString m_name;

@@ -379,6 +379,25 @@ TEST(ResultList, NotifiesBeforeAndAfterChanges) {
     EXPECT_EQ(recorder.log.size(), 16u);
 }
 
+TEST(ResultList, AnObserverMayLeaveFromInsideANotice) {
+    struct Leaver : ResultListObserver {
+        void AfterChange(ResultList& list, ResultRecord&, bool) override {
+            ++calls;
+            list.RemoveObserver(this);
+        }
+        int calls = 0;
+    } first, second;
+    ResultList list;
+    ResultRecord* r = list.Add();
+    list.AddObserver(&first);
+    list.AddObserver(&second);
+    r->SetLane(u"1");
+    r->SetLane(u"2");
+    r->SetLane(u"3");
+    EXPECT_EQ(first.calls, 1);
+    EXPECT_EQ(second.calls, 1);
+}
+
 TEST(ResultList, SortsLazilyAndOnlyWhenSomethingMoved) {
     ResultList list;
     Recorder recorder;
