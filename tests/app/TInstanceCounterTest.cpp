@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 #include <memory>
 #include <vector>
@@ -37,31 +38,70 @@ TEST(TInstanceCounter, CountStartsAgainWhenNoCopyRuns) {
     EXPECT_EQ(TInstanceCounter(folder.Path()).Count(), 1);
 }
 
+namespace {
+
+// Starts this test program again as a copy that registers and waits to be killed (see
+// AppTestMain.cpp); its count arrives as one byte on `output`. Only exec runs after fork.
+pid_t StartHoldingCopy(const std::filesystem::path& folder, int output) {
+    std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
+    std::string option = "--hold-instance";
+    std::string where = folder.string();
+    char* argv[] = {self.data(), option.data(), where.data(), nullptr};
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::dup2(output, STDOUT_FILENO);
+        ::execv(argv[0], argv);
+        ::_exit(127);
+    }
+    return child;
+}
+
+void Stop(pid_t child) {
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+}
+
+}  // namespace
+
+TEST(TInstanceCounter, CopiesStartingAtTheSameMomentEachCountDifferently) {
+    TestFolder folder;
+    constexpr int kCopies = 6;
+    std::vector<pid_t> children;
+    std::vector<int> readers;
+    for (int i = 0; i < kCopies; ++i) {
+        int ready[2];
+        ASSERT_EQ(::pipe(ready), 0);
+        children.push_back(StartHoldingCopy(folder.Path(), ready[1]));
+        ::close(ready[1]);
+        readers.push_back(ready[0]);
+    }
+    std::vector<int> counts;
+    for (const int reader : readers) {
+        char byte = 0;
+        EXPECT_EQ(::read(reader, &byte, 1), 1);
+        counts.push_back(byte);
+        ::close(reader);
+    }
+    for (const pid_t child : children) {
+        Stop(child);
+    }
+    std::sort(counts.begin(), counts.end());
+    EXPECT_EQ(counts, (std::vector<int>{1, 2, 3, 4, 5, 6}));
+}
+
 TEST(TInstanceCounter, CopyThatCrashedLeavesNoFalseCount) {
     TestFolder folder;
     int ready[2];
     ASSERT_EQ(::pipe(ready), 0);
-    // The other copy is this test program started again (see AppTestMain.cpp), so the child
-    // only execs after fork.
-    std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
-    std::string option = "--hold-instance";
-    std::string where = folder.Path().string();
-    char* argv[] = {self.data(), option.data(), where.data(), nullptr};
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        ::dup2(ready[1], STDOUT_FILENO);
-        ::execv(argv[0], argv);
-        ::_exit(127);
-    }
+    const pid_t child = StartHoldingCopy(folder.Path(), ready[1]);
+    ASSERT_GT(child, 0);
     char byte = 0;
     ASSERT_EQ(::read(ready[0], &byte, 1), 1);
     EXPECT_EQ(byte, 1);
     EXPECT_EQ(TInstanceCounter(folder.Path()).Count(), 2);  // while the child runs
 
-    ::kill(child, SIGKILL);
-    int status = 0;
-    ::waitpid(child, &status, 0);
+    Stop(child);
     ::close(ready[0]);
     ::close(ready[1]);
     EXPECT_EQ(TInstanceCounter(folder.Path()).Count(), 1);
