@@ -96,6 +96,13 @@ bool KZApplication::ProcessPendingEvents() {
 
 int KZApplication::Control(QWidget* window, bool flush) {
     const QPointer<QWidget> served(window);
+    // Loops served from inside this one leave deferred deletions to the outermost, since code
+    // that asked for them further up the stack may still use those objects.
+    ++m_controlDepth;
+    struct DepthGuard {
+        int& depth;
+        ~DepthGuard() { --depth; }
+    } depthGuard{m_controlDepth};
     for (;;) {
         if (s_terminationRequested.exchange(false)) {
             HandleTermination();
@@ -111,6 +118,10 @@ int KZApplication::Control(QWidget* window, bool flush) {
         if (ProcessPendingEvents()) {
             m_idleCount = 0;
             continue;
+        }
+        if (m_controlDepth == 1) {
+            // Qt deletes these only when a QEventLoop of its own returns; ours is not one.
+            sendPostedEvents(nullptr, QEvent::DeferredDelete);
         }
         if (flush) {
             return 0;

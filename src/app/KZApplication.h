@@ -47,6 +47,7 @@ private:
     void HandleTermination();
 
     int m_idleCount = 0;
+    int m_controlDepth = 0;
     bool m_mainLoopEnded = false;
     int m_exitCode = 0;
     static std::atomic<bool> s_terminationRequested;

@@ -141,3 +141,33 @@ TEST(KZApplication, ExceptionFromTheIdleHookIsReportedAndTheLoopGoesOn) {
     EXPECT_EQ(app.exceptions, 1);
     EXPECT_EQ(app.counts, (std::vector<int>{0, 1}));
 }
+
+TEST(KZApplication, ObjectsDeletedLaterAreDeletedByTheLoop) {
+    // Asked from an event handler and from idle work alike.
+    for (const bool fromIdle : {false, true}) {
+        Arguments arguments;
+        LoopApplication app(arguments.argc, arguments.argv);
+        bool destroyed = false;
+        bool asked = false;
+        auto* object = new QObject;
+        QObject::connect(object, &QObject::destroyed, [&] { destroyed = true; });
+        if (!fromIdle) {
+            QTimer::singleShot(0, object, [object] { object->deleteLater(); });
+        }
+        app.idle = [&](int count) {
+            if (fromIdle && !asked) {
+                asked = true;
+                object->deleteLater();
+            }
+            if (count == 10 || destroyed) {
+                app.EndMainLoop(0);
+            }
+            return true;
+        };
+        app.Control();
+        EXPECT_TRUE(destroyed) << fromIdle;
+        if (!destroyed) {
+            delete object;
+        }
+    }
+}
