@@ -86,6 +86,11 @@ void TZIpcServer::Read(QLocalSocket* socket) {
         const std::string_view text = TIpcService::AnswerText(answer);
         socket->write(text.data(), static_cast<qint64>(text.size()));
         socket->write("\n");
+        if (socket->bytesToWrite() > kMaxUnreadAnswers) {
+            // A client that sends without reading its answers would make us buffer them for ever.
+            socket->abort();
+            return;
+        }
     }
     if (socket->bytesAvailable() > static_cast<qint64>(TIpcService::kMaxLine + 1)) {
         socket->write("ERROR\n");

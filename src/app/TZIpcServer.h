@@ -19,6 +19,8 @@ class TZIpcServer : public QObject {
 public:
     /// Clients served at once; more are closed on arrival.
     static constexpr int kMaxClients = 32;
+    /// Answer bytes a client may leave unread before it is dropped.
+    static constexpr qint64 kMaxUnreadAnswers = 64 * 1024;
 
     explicit TZIpcServer(TIpcService& service, QObject* parent = nullptr);
     ~TZIpcServer() override;

@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <thread>
 
@@ -148,4 +149,47 @@ TEST(TZIpcServer, ReplacesASocketFileLeftBehind) {
     TZIpcServer server(service);
     EXPECT_TRUE(server.Start(folder.Path()));
     EXPECT_FALSE(TZIpcServer(service).Start("/nonexistent/kestrun"));
+}
+
+TEST(TZIpcServer, ClientThatNeverReadsItsAnswersIsDropped) {
+    int argc = 1;
+    char name[] = "app_tests";
+    char* argv[] = {name, nullptr};
+    QCoreApplication qt(argc, argv);
+    TestFolder folder;
+    TIpcService service;
+    TZIpcServer server(service);
+    ASSERT_TRUE(server.Start(folder.Path()));
+
+    std::atomic<bool> done{false};
+    size_t sent = 0;
+    bool dropped = false;
+    std::thread client([&] {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        const timeval limit{10, 0};
+        ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::snprintf(address.sun_path, sizeof address.sun_path, "%s", server.SocketPath().c_str());
+        if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+            const std::string requests(64 * 1024, '\n');  // each empty line is answered ERROR
+            while (sent < 64u * 1024 * 1024) {
+                const ssize_t n = ::send(fd, requests.data(), requests.size(), MSG_NOSIGNAL);
+                if (n <= 0) {
+                    dropped = errno == EPIPE || errno == ECONNRESET;
+                    break;
+                }
+                sent += static_cast<size_t>(n);
+            }
+        }
+        ::close(fd);
+        done = true;
+    });
+    QElapsedTimer timer;
+    timer.start();
+    while (!done && timer.elapsed() < 30000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    client.join();
+    EXPECT_TRUE(dropped) << sent;
 }
