@@ -169,3 +169,7 @@ private:
     bool m_relevant = true;
     size_t m_indexSlot[kTextFieldCount] = {};
 };
+
+/// The two uses of the one record type: a line of the results list and a line of the standings list.
+using IndivResult = ResultRecord;
+using TeamStanding = ResultRecord;
