@@ -1,7 +1,8 @@
 // Team scoring of a large meet: time per runner must not grow with the field.
 #include <benchmark/benchmark.h>
 
-#include <memory>
+#include <algorithm>
+#include <vector>
 
 #include "foundation/KAlerts.h"
 #include "scoring/EventRecord.h"
@@ -63,9 +64,25 @@ void Standings(benchmark::State& state, bool finalize) {
 void BM_UnofficialStandings(benchmark::State& state) { Standings(state, false); }
 void BM_FinalizedStandings(benchmark::State& state) { Standings(state, true); }
 
+// The machine may be shared: the fastest of several runs is the figure least
+// disturbed by other work.
+double Fastest(const std::vector<double>& runs) { return *std::min_element(runs.begin(), runs.end()); }
+
 }  // namespace
 
-BENCHMARK(BM_UnofficialStandings)->Args({500, 25})->Args({5000, 250})->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_FinalizedStandings)->Args({500, 25})->Args({5000, 250})->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_UnofficialStandings)
+    ->Args({500, 25})
+    ->Args({5000, 250})
+    ->Unit(benchmark::kMicrosecond)
+    ->Repetitions(7)
+    ->ComputeStatistics("min", Fastest)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_FinalizedStandings)
+    ->Args({500, 25})
+    ->Args({5000, 250})
+    ->Unit(benchmark::kMicrosecond)
+    ->Repetitions(7)
+    ->ComputeStatistics("min", Fastest)
+    ->ReportAggregatesOnly(true);
 
 BENCHMARK_MAIN();

@@ -28,79 +28,108 @@ bool BoolSetting(KRegistry& settings, KStringView path, bool fallback) {
     return node ? node->Value() : fallback;
 }
 
-/// Team lines of one pass by affiliation. The keys view the team lines' own
-/// texts, which stay put until the standings are emptied.
-using TeamIndex = std::unordered_map<KStringView, ResultRecord*>;
+struct TextHash {
+    using is_transparent = void;
+    size_t operator()(KStringView text) const { return std::hash<KStringView>{}(text); }
+};
 
-/// One scoring pass over `order`, creating and extending team lines in `standings`.
+/// A runner in scoring order: what the passes read of it, taken once per
+/// calculation so that a second pass does not walk the records again.
+struct ScoringEntry {
+    const ResultRecord* runner;
+    int32_t place;  ///< effective place
+    int32_t laps;
+    int32_t team;  ///< slot of the runner's affiliation; -1 for a non-scoring one
+    bool timeValid;
+    bool hasTime;
+    bool valid;
+};
+
+/// A team line as a pass builds it; written into the standings once the pass
+/// is over, so the list hears of each line once rather than of every runner.
+struct TeamTally {
+    const ResultRecord* founder = nullptr;  ///< the runner that created the line
+    const ResultRecord* timeFrom = nullptr;
+    int64_t points = 0;
+    int32_t numScorers = 0;
+    int32_t numMembers = 0;
+    std::vector<int32_t> places;
+};
+
+/// One scoring pass over an order of runners.
 class ScoringPass {
 public:
-    ScoringPass(const ScoringRules& rules, const NonScoringAffiliations& nonScoring, ResultList& standings)
-        : m_rules(rules), m_nonScoring(nonScoring), m_standings(standings) {}
+    ScoringPass(const ScoringRules& rules, size_t teamSlots) : m_rules(rules), m_tallies(teamSlots) {}
 
     template <typename Progress>
-    void Run(const std::vector<ResultRecord*>& order, Progress&& progress) {
-        m_index.reserve(order.size() / 4 + 16);
+    void Run(const std::vector<ScoringEntry>& order, Progress&& progress) {
         for (size_t i = 0; i < order.size(); ++i) {
-            Score(*order[i]);
+            Score(order[i]);
             progress(i + 1, order.size());
         }
     }
 
-    const TeamIndex& Index() const { return m_index; }
+    /// The pass's team of a slot; founder is null when the pass made none.
+    const TeamTally& Tally(int32_t slot) const { return m_tallies[static_cast<size_t>(slot)]; }
+
+    /// Adds the pass's team lines to `standings`, in the order they were created.
+    void WriteLines(ResultList& standings) const {
+        for (const int32_t slot : m_created) {
+            const TeamTally& tally = Tally(slot);
+            ResultRecord* line = standings.Add();
+            line->SetAffiliation(tally.founder->Affiliation());
+            line->SetLapsToGo(tally.founder->LapsToGo());
+            line->SetPlace(0);
+            line->SetPoints(Saturated(tally.points));
+            line->SetNumScorers(tally.numScorers);
+            line->SetNumMembers(tally.numMembers);
+            if (tally.timeFrom) line->SetTime(tally.timeFrom->Time());
+            for (const int32_t place : tally.places) line->AppendPlace(place);
+        }
+    }
 
 private:
-    void Score(const ResultRecord& runner) {
-        const int32_t place = runner.EffectivePlace();
+    void Score(const ScoringEntry& runner) {
+        const int32_t place = runner.place;
         // Equal places share the points of the last counted runner (1, 2, 2, 4).
         const int32_t points = place == m_previousPlace ? m_lastPoints : Saturated(m_counted + 1);
 
-        const bool nonScoring = m_nonScoring.IsNonScoring(runner.Affiliation());
+        const bool nonScoring = runner.team < 0;
         if (nonScoring && !m_rules.unatDisplaces) return;
         if (!m_haveLeader) {
-            m_leaderLaps = runner.LapsToGo();
+            m_leaderLaps = runner.laps;
             m_haveLeader = true;
         }
-        const bool timeValid = runner.Time().IsValid() || runner.CumSplitTime().IsValid();
-        const bool inSplit = !m_rules.resetScores || runner.LapsToGo() == m_leaderLaps;
+        const bool inSplit = !m_rules.resetScores || runner.laps == m_leaderLaps;
         // Only a runner whose result stands (no code, or Advanced) makes a team bigger.
-        const bool member = place >= 0 && runner.IsValid();
+        const bool member = place >= 0 && runner.valid;
         const int64_t limit = int64_t{m_rules.numScorers} + m_rules.maxDisplacers;
 
         bool counted = false;
-        const auto found = nonScoring ? m_index.end() : m_index.find(runner.Affiliation());
-        if (found == m_index.end()) {
-            if (nonScoring) {
-                counted = true;  // takes a position for nobody
-            } else {
-                ResultRecord* team = m_standings.Add();
-                team->SetAffiliation(runner.Affiliation());
-                team->SetLapsToGo(runner.LapsToGo());
-                team->SetPlace(0);
-                if (timeValid && inSplit) {
-                    team->SetNumScorers(1);
-                    if (place > 0) team->SetPoints(points);
-                    if (runner.Time().IsValid()) team->SetTime(runner.Time());
-                    team->AppendPlace(place);
-                    counted = true;
-                }
-                if (member) team->SetNumMembers(1);
-                m_index.emplace(KStringView(team->Affiliation()), team);
+        if (nonScoring) {
+            counted = true;  // takes a position for nobody
+        } else if (TeamTally& team = m_tallies[static_cast<size_t>(runner.team)]; !team.founder) {
+            team.founder = runner.runner;
+            m_created.push_back(runner.team);
+            if (runner.timeValid && inSplit) {
+                team.numScorers = 1;
+                if (place > 0) team.points = points;
+                if (runner.hasTime) team.timeFrom = runner.runner;
+                team.places.push_back(place);
+                counted = true;
             }
+            if (member) team.numMembers = 1;
         } else if (inSplit) {
-            ResultRecord* team = found->second;
-            if (team->NumScorers() < limit && timeValid) {
+            if (team.numScorers < limit && runner.timeValid) {
                 if (place > 0) {
-                    if (team->NumScorers() < m_rules.numScorers) {
-                        team->SetPoints(Saturated(int64_t{team->Points()} + points));
-                    }
-                    team->SetNumScorers(team->NumScorers() + 1);
-                    if (!team->Time().IsValid() && runner.Time().IsValid()) team->SetTime(runner.Time());
+                    if (team.numScorers < m_rules.numScorers) team.points += points;
+                    ++team.numScorers;
+                    if (!team.timeFrom && runner.hasTime) team.timeFrom = runner.runner;
                     counted = true;
                 }
-                team->AppendPlace(place);
+                team.places.push_back(place);
             }
-            if (member) team->SetNumMembers(team->NumMembers() + 1);
+            if (member) ++team.numMembers;
         }
 
         if (counted) {
@@ -111,9 +140,8 @@ private:
     }
 
     const ScoringRules& m_rules;
-    const NonScoringAffiliations& m_nonScoring;
-    ResultList& m_standings;
-    TeamIndex m_index;
+    std::vector<TeamTally> m_tallies;
+    std::vector<int32_t> m_created;
     int64_t m_counted = 0;
     int32_t m_lastPoints = 0;
     int32_t m_previousPlace = -1;
@@ -190,9 +218,26 @@ void TeamScoring::CalculateStandings(EventRecord& event, bool finalize) {
     standings.Clear();
 
     results.Sort(nullptr);  // scoring sees every runner
-    std::vector<ResultRecord*> order;
+    // Each affiliation gets a slot, found through an index by its text, and is
+    // tested against the non-scoring list once. The index keeps its own copies
+    // of the texts, close together, rather than pointing into the records.
+    std::unordered_map<KString, int32_t, TextHash, std::equal_to<>> slots;
+    std::vector<bool> slotNonScoring;
+    std::vector<ScoringEntry> order;
     order.reserve(results.Size());
-    for (ResultRecord& runner : results.Sorted()) order.push_back(&runner);
+    for (ResultRecord& runner : results.Sorted()) {
+        const KString& affiliation = runner.Affiliation();
+        auto found = slots.find(KStringView(affiliation));
+        if (found == slots.end()) {
+            found = slots.emplace(affiliation, static_cast<int32_t>(slots.size())).first;
+            slotNonScoring.push_back(m_nonScoring.IsNonScoring(affiliation));
+        }
+        const int32_t slot = found->second;
+        order.push_back({&runner, runner.EffectivePlace(), runner.LapsToGo(),
+                         slotNonScoring[static_cast<size_t>(slot)] ? -1 : slot,
+                         runner.Time().IsValid() || runner.CumSplitTime().IsValid(), runner.Time().IsValid(),
+                         runner.IsValid()});
+    }
 
     const auto logStandings = [&] {
         if (!Logging()) return;
@@ -205,8 +250,9 @@ void TeamScoring::CalculateStandings(EventRecord& event, bool finalize) {
     };
     const auto noProgress = [](size_t, size_t) {};
 
-    ScoringPass first(rules, m_nonScoring, standings);
+    ScoringPass first(rules, slots.size());
     first.Run(order, noProgress);
+    first.WriteLines(standings);
     standings.Resort();
     standings.NotifyStandingsRecalculated();
     standings.AssignTeamPlaces(false);
@@ -229,21 +275,22 @@ void TeamScoring::CalculateStandings(EventRecord& event, bool finalize) {
                 setAside.push_back({team.Affiliation(), team.LapsToGo(), team.NumMembers()});
             }
         }
-        std::vector<ResultRecord*> qualified;
+        std::vector<ScoringEntry> qualified;
         qualified.reserve(order.size());
         for (size_t i = 0; i < order.size(); ++i) {
-            const auto found = first.Index().find(order[i]->Affiliation());
-            const bool tooSmall =
-                found != first.Index().end() && found->second->NumMembers() < rules.minRunners;
-            if (!tooSmall) qualified.push_back(order[i]);
+            const int32_t slot = order[i].team;
+            if (slot < 0 || !first.Tally(slot).founder || first.Tally(slot).numMembers >= rules.minRunners) {
+                qualified.push_back(order[i]);
+            }
             SetPercent(i + 1, order.size());
         }
 
         if (m_progress) m_progress->SetStatusText(text(u"Strings\\Event\\Finalizing", u"Finalizing Data..."));
         m_lastPercent = -1;
         standings.Clear();
-        ScoringPass second(rules, m_nonScoring, standings);
+        ScoringPass second(rules, slots.size());
         second.Run(qualified, [this](size_t done, size_t total) { SetPercent(done, total); });
+        second.WriteLines(standings);
         // The set-aside runners stand behind everyone and take no position, so
         // their teams keep only the members they had.
         for (const SetAsideTeam& team : setAside) {
