@@ -56,7 +56,7 @@ std::string ScoreUsage();
 size_t LoadResultsCsv(std::istream& in, EventRecord& event, const ResultCodeTexts& codes);
 
 /// Most results a file may hold, so a runaway file cannot exhaust memory.
-inline constexpr size_t kMaxScoredResults = 200000;
+inline constexpr size_t kMaxScoredResults = 100000;
 
 /// The whole program: messages go to `err`, the standings to `out`. Never throws.
 int RunScore(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
