@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <fstream>
 #include <optional>
 #include <sstream>
+#include <thread>
 
 #include "TeamScoringSupport.h"
 #include "foundation/KLog.h"
@@ -354,4 +357,32 @@ TEST_F(TeamScoringTest, FinalizeShowsBusyStatusAndProgressAndClearsThem) {
                                                         "status:Finalizing Data...", "status:", "idle"}));
     EXPECT_GT(progress.progressCalls, 2);
     EXPECT_EQ(progress.lastPercent, 0);  // reset after the run
+}
+
+TEST_F(TeamScoringTest, ReadersOfTheEventWaitUntilTheCalculationEnds) {
+    // While the standings are rebuilt, another thread that takes the event lock
+    // must wait; it gets the lock once the run is over.
+    struct Watcher : ResultListObserver {
+        explicit Watcher(EventRecord& e) : event(e) {}
+        void AfterStandingsRecalculated(ResultList&) override {
+            if (reader.joinable()) return;
+            reader = std::thread([this] {
+                EventRecord::ScopedLock lock(event);
+                got = true;
+            });
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            gotDuringRun = got.load();
+        }
+        EventRecord& event;
+        std::thread reader;
+        std::atomic<bool> got{false};
+        bool gotDuringRun = false;
+    } watcher(event);
+    event.Standings().AddObserver(&watcher);
+    AddTeam(u"A", {1, 2, 3, 4, 5});
+    scoring.CalculateStandings(event, true);
+    watcher.reader.join();
+    event.Standings().RemoveObserver(&watcher);
+    EXPECT_FALSE(watcher.gotDuringRun);
+    EXPECT_TRUE(watcher.got);
 }
