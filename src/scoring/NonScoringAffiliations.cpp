@@ -19,6 +19,13 @@ KString TextOr(KRegistry& settings, KStringView path, KStringView fallback) {
 
 KRString* NameNode(KRGroup* entry) { return entry ? entry->FindString(u"Name") : nullptr; }
 
+/// The entry's "Name", created when missing; null when something else holds the name.
+KRString* MakeNameNode(KRGroup* entry) {
+    if (!entry) return nullptr;
+    entry->Define(u"Name:String=");
+    return entry->FindString(u"Name");
+}
+
 }  // namespace
 
 NonScoringAffiliations::NonScoringAffiliations(KRegistry& settings, KAlerts& alerts)
@@ -63,15 +70,15 @@ KString NonScoringAffiliations::Add(std::optional<KStringView> name) {
     if (!group) {
         // A tree without the group (a settings file cannot remove it, but be safe).
         m_settings.Define(u"Results\\:=");
-        group = static_cast<KRGroup*>(m_settings.Define(KString(kGroupPath) + u":="));
+        m_settings.Define(KString(kGroupPath) + u":=");
+        group = Group();
         if (!group) return {};
     }
     const KString number = ToKString(group->NextFreeNumber());
     KString text = name ? KString(*name)
                         : TextOr(m_settings, u"Strings\\Options\\Results\\DefaultName", u"UNA") + number;
-    auto* entry = static_cast<KRGroup*>(group->Define(number + u"\\:="));
-    if (!entry) return {};
-    if (KRString* node = static_cast<KRString*>(entry->Define(u"Name:String="))) node->SetValue(text);
+    group->Define(number + u"\\:=");
+    if (KRString* node = MakeNameNode(group->FindGroup(number + u"\\"))) node->SetValue(text);
     return text;
 }
 
@@ -114,13 +121,7 @@ void NonScoringAffiliations::WriteBack() {
     size_t item = 0;
     for (size_t i = 0; i < Count() && item < m_sequence.size(); ++i) {
         if (IsEntryDeleted(i)) continue;
-        if (KRString* name = NameNode(Entry(i))) {
-            name->SetValue(m_sequence[item]);
-        } else if (KRGroup* entry = Entry(i)) {
-            if (auto* node = static_cast<KRString*>(entry->Define(u"Name:String="))) {
-                node->SetValue(m_sequence[item]);
-            }
-        }
+        if (KRString* name = MakeNameNode(Entry(i))) name->SetValue(m_sequence[item]);
         ++item;
     }
 }

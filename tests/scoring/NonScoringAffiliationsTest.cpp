@@ -163,3 +163,14 @@ TEST_F(NonScoringAffiliationsTest, BuiltInCountComesFromTheSettings) {
     settings.FindInt(u"Results\\Unattached\\NumDefaultUna")->SetValue(-4);
     EXPECT_EQ(list.NumDefault(), 0u);
 }
+
+TEST_F(NonScoringAffiliationsTest, EntriesWithoutAStringNameAreReadAsEmptyAndLeftAlone) {
+    settings.Define(u"Results\\Unattached\\4\\:=");
+    settings.Define(u"Results\\Unattached\\4\\Name:Int=7");  // a hand-edited settings file
+    settings.Define(u"Results\\Unattached\\5\\:=");          // no name at all
+    list.Rebuild();
+    EXPECT_EQ(Sequence(), (std::vector<std::string>{"UNA", "Unattached", "UNA-Unattached", ""}));
+    EXPECT_EQ(settings.FindInt(u"Results\\Unattached\\4\\Name")->Value(), 7);
+    EXPECT_EQ(ToUtf8(list.EntryName(4)), "");
+    EXPECT_EQ(ToUtf8(list.Add()), "UNA6");
+}
