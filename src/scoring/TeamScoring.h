@@ -39,11 +39,14 @@ public:
     /// The scoring settings as they are now (defaults for missing keys).
     static ScoringRules ReadScoringRules(KRegistry& settings);
 
-    /// Rebuilds the event's standings list under the event lock. Unofficial mode
-    /// leaves the list unofficial. Finalize mode also drops the runners of teams
-    /// too small to score: they stand behind every other runner and displace
-    /// nobody, so the qualified teams score as if they had not run; their teams
-    /// are listed with no place and 0 points. The list is then marked official.
+    /// Rebuilds the event's standings list, holding the event lock throughout.
+    /// Only runners whose result stands (no code, or Advanced) are team members,
+    /// so four finishers and a DNF are a team too small to score.
+    /// Unofficial mode leaves the list unofficial and the progress alone.
+    /// Finalize mode shows its progress, and also drops the runners of teams too
+    /// small to score: they stand behind every other runner and displace nobody,
+    /// so the qualified teams score as if they had not run; their teams are
+    /// listed with no place and 0 points. The list is then marked official.
     /// The event's results list keeps its records and their fields.
     void CalculateStandings(EventRecord& event, bool finalize);
 
