@@ -107,6 +107,14 @@ TEST(ResultsCsv, UnknownColumnsAreIgnoredAndShortRowsLeaveCellsEmpty) {
     EXPECT_EQ(Utf8(rows[1], ResultsColumn::Affiliation), "Beta");  // trailing empty fields are fine
 }
 
+TEST(ResultsCsv, BlankLinesBeforeTheHeaderAreSkipped) {
+    const auto rows = ReadAll("\r\n  \nTeam;Time\nA;1\n");
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(Utf8(rows[0], ResultsColumn::Affiliation), "A");
+    EXPECT_EQ(rows[0].line, 4);
+    EXPECT_EQ(ErrorLine("\n\n \n"), 0);  // nothing but blank lines: no header
+}
+
 TEST(ResultsCsv, FullNameColumnWinsOverFirstAndLastName) {
     const auto withName = ReadAll("First Name,Name,Last_Name,Team\nAnn,Ann Lee,Lee,A\n");
     EXPECT_EQ(Utf8(withName[0], ResultsColumn::Name), "Ann Lee");

@@ -67,7 +67,10 @@ ResultsCsvReader::ResultsCsvReader(std::istream& in) : m_in(in) {
     }
 
     int line = 0;
-    if (!ReadRecord(m_record, line)) throw ResultsCsvError(0, "the file is empty (no header line)");
+    // Blank lines before the header (some exports start with one) are skipped.
+    do {
+        if (!ReadRecord(m_record, line)) throw ResultsCsvError(0, "the file is empty (no header line)");
+    } while (std::all_of(m_record.begin(), m_record.end(), [](KChar c) { return IsBlank(c, 0); }));
 
     // The separator is the candidate that splits the header most often.
     size_t best = 0;
