@@ -190,6 +190,19 @@ TEST(ScoreCommand, BadInputGivesAClearMessageAndAFailureStatus) {
     EXPECT_NE(none.err.find("no results file given"), std::string::npos);
 }
 
+TEST(ScoreCommand, TeamNamesKeepToOneLineAndCsvQuotesThem) {
+    TempDir dir;
+    std::string text = "team,time\n";
+    for (int i = 1; i <= 5; ++i) text += "\"North,\nEast\",10:0" + std::to_string(i) + "\n";
+    const auto file = dir.Write("odd.csv", text);
+    EXPECT_EQ(RunProgram(dir, file.string()).out,
+              "Unofficial team standings (5 runners; 5 to qualify, 5 score, up to 2 displace)\n"
+              "Place  Team         Points  Places (displacers)\n"
+              "    1  North, East      15  1 2 3 4 5\n");
+    EXPECT_EQ(RunProgram(dir, "--format csv " + file.string()).out,
+              "place,affiliation,points,scorers,members,places\n1,\"North,\nEast\",15,5,5,1 2 3 4 5\n");
+}
+
 TEST(ScoreCommand, HelpListsTheOptions) {
     TempDir dir;
     const ProgramRun run = RunProgram(dir, "--help");

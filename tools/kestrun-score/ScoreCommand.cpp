@@ -98,6 +98,15 @@ std::string CsvField(const std::string& text) {
     return quoted + "\"";
 }
 
+/// A team name on one line of the text table: control characters become blanks.
+std::string Printable(KStringView text) {
+    std::string utf8 = ToUtf8(text);
+    std::replace_if(
+        utf8.begin(), utf8.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; },
+        ' ');
+    return utf8;
+}
+
 size_t DisplayWidth(const std::string& utf8) {
     return static_cast<size_t>(std::count_if(
         utf8.begin(), utf8.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
@@ -121,7 +130,7 @@ void PrintText(EventRecord& event, const ScoreOptions& options, std::ostream& ou
         << " score, up to " << options.displacers << " displace)\n";
     size_t width = 4;
     for (ResultRecord& team : standings.Sorted())
-        width = std::max(width, DisplayWidth(ToUtf8(team.Affiliation())));
+        width = std::max(width, DisplayWidth(Printable(team.Affiliation())));
     const auto pad = [](const std::string& text, size_t to) {
         return text + std::string(to > DisplayWidth(text) ? to - DisplayWidth(text) : 0, ' ');
     };
@@ -135,7 +144,7 @@ void PrintText(EventRecord& event, const ScoreOptions& options, std::ostream& ou
         }
         std::ostringstream line;
         line << std::setw(5) << (team.Place() > 0 ? std::to_string(team.Place()) : std::string()) << "  "
-             << pad(ToUtf8(team.Affiliation()), width) << "  " << std::setw(6) << team.Points() << "  "
+             << pad(Printable(team.Affiliation()), width) << "  " << std::setw(6) << team.Points() << "  "
              << places;
         std::string text = line.str();
         while (!text.empty() && text.back() == ' ') text.pop_back();
