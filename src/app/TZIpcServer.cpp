@@ -92,6 +92,9 @@ void TZIpcServer::Read(QLocalSocket* socket) {
             return;
         }
     }
+    // Out now: a client that half-closes after its requests would otherwise lose the answers
+    // when its end of file closes the socket.
+    socket->flush();
     if (socket->bytesAvailable() > static_cast<qint64>(TIpcService::kMaxLine + 1)) {
         socket->write("ERROR\n");
         socket->disconnectFromServer();
