@@ -158,8 +158,17 @@ struct SetAsideTeam {
 
 }  // namespace
 
+struct TeamScoring::Workspace {
+    std::unordered_map<KString, int32_t, TextHash, std::equal_to<>> slots;
+    std::vector<bool> slotNonScoring;
+    std::vector<ScoringEntry> order;
+    std::vector<ScoringEntry> qualified;
+};
+
 TeamScoring::TeamScoring(KRegistry& settings, const NonScoringAffiliations& nonScoring)
-    : m_settings(settings), m_nonScoring(nonScoring) {}
+    : m_settings(settings), m_nonScoring(nonScoring), m_work(std::make_unique<Workspace>()) {}
+
+TeamScoring::~TeamScoring() = default;
 
 void TeamScoring::SetActivityLog(KLog* log, std::function<bool()> enabled) {
     m_log = log;
@@ -221,9 +230,12 @@ void TeamScoring::CalculateStandings(EventRecord& event, bool finalize) {
     // Each affiliation gets a slot, found through an index by its text, and is
     // tested against the non-scoring list once. The index keeps its own copies
     // of the texts, close together, rather than pointing into the records.
-    std::unordered_map<KString, int32_t, TextHash, std::equal_to<>> slots;
-    std::vector<bool> slotNonScoring;
-    std::vector<ScoringEntry> order;
+    auto& slots = m_work->slots;
+    auto& slotNonScoring = m_work->slotNonScoring;
+    auto& order = m_work->order;
+    slots.clear();
+    slotNonScoring.clear();
+    order.clear();
     order.reserve(results.Size());
     for (ResultRecord& runner : results.Sorted()) {
         const KString& affiliation = runner.Affiliation();
@@ -275,7 +287,8 @@ void TeamScoring::CalculateStandings(EventRecord& event, bool finalize) {
                 setAside.push_back({team.Affiliation(), team.LapsToGo(), team.NumMembers()});
             }
         }
-        std::vector<ScoringEntry> qualified;
+        auto& qualified = m_work->qualified;
+        qualified.clear();
         qualified.reserve(order.size());
         for (size_t i = 0; i < order.size(); ++i) {
             const int32_t slot = order[i].team;

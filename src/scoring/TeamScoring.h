@@ -6,6 +6,7 @@
 // more take positions without scoring, and the lowest total wins.
 
 #include <functional>
+#include <memory>
 
 #include "foundation/KString.h"
 #include "scoring/ScoringRules.h"
@@ -27,10 +28,14 @@ public:
     virtual void SetBusy(bool busy) = 0;
 };
 
+/// One calculation at a time (the callers run on the user-interface thread).
 class TeamScoring {
 public:
     /// Both are read at every calculation and must outlive this object.
     TeamScoring(KRegistry& settings, const NonScoringAffiliations& nonScoring);
+    ~TeamScoring();
+    TeamScoring(const TeamScoring&) = delete;
+    TeamScoring& operator=(const TeamScoring&) = delete;
 
     /// Activity lines go to `log` when `enabled` says so (always when it is empty).
     void SetActivityLog(KLog* log, std::function<bool()> enabled = {});
@@ -61,4 +66,8 @@ private:
     std::function<bool()> m_logEnabled;
     TScoringProgress* m_progress = nullptr;
     int m_lastPercent = -1;
+    /// Working storage kept from one calculation to the next, so that scoring
+    /// after every update does not allocate afresh.
+    struct Workspace;
+    std::unique_ptr<Workspace> m_work;
 };
