@@ -1,3 +1,6 @@
+// The save-then-rename guarantee of both whole-file writers: the bytes of KAtomicFile and the
+// text of KTextWriter, which is built on it.
+
 #include "foundation/KAtomicFile.h"
 
 #include <gtest/gtest.h>
@@ -6,80 +9,86 @@
 
 #include <csignal>
 
-#include "TempFolder.h"
-#include "foundation/KError.h"
+#include "foundation/KTextFile.h"
+#include "support/KTempFolder.h"
 
-TEST(KAtomicFile, CommitReplacesTheTargetWithExactlyTheBytesWritten) {
-    TempFolder folder;
-    WriteBytes(folder / "data.bin", "old");
-    ::chmod((folder / "data.bin").c_str(), 0640);
-    {
-        KAtomicFile file(folder / "data.bin");
-        const char bytes[] = {'\0', '\x01', '\xFF', 'z'};
-        file.Write(bytes, sizeof bytes);
-        file.Write("tail", 4);
-        EXPECT_EQ(ReadBytes(folder / "data.bin"), "old");  // nothing visible before Commit
-        file.Commit();
-    }
-    EXPECT_EQ(ReadBytes(folder / "data.bin"), std::string("\0\x01\xFFztail", 8));
-    EXPECT_EQ(CountEntries(folder.Path()), 1u);
-    struct stat info {};
-    ASSERT_EQ(::stat((folder / "data.bin").c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 07777, 0640u);  // the replacement keeps the old permissions
-}
+namespace {
 
-TEST(KAtomicFile, CreatesMissingFoldersAndNewFiles) {
-    TempFolder folder;
-    KAtomicFile file(folder / "a" / "b" / "new.bin");
-    file.Write("x", 1);
-    file.Commit();
-    EXPECT_EQ(ReadBytes(folder / "a" / "b" / "new.bin"), "x");
-}
+using Save = void (*)(const std::filesystem::path&, const std::string& bytes, bool commit);
 
-TEST(KAtomicFile, AbandonedFileLeavesTargetAndFolderAsTheyWere) {
-    TempFolder folder;
-    WriteBytes(folder / "data.bin", "old");
-    {
-        KAtomicFile file(folder / "data.bin");
-        file.Write("new", 3);
-    }
-    EXPECT_EQ(ReadBytes(folder / "data.bin"), "old");
-    EXPECT_EQ(CountEntries(folder.Path()), 1u);
-}
-
-TEST(KAtomicFile, FailedWriteKeepsTheOldFileAndRefusesCommit) {
-    TempFolder folder;
-    WriteBytes(folder / "data.bin", "old");
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit saved{};
-    ::getrlimit(RLIMIT_FSIZE, &saved);
-    rlimit small = saved;
-    small.rlim_cur = 10;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    KAtomicFile file(folder / "data.bin");
-    int code = 0;
-    int subcode = 0;
+void SaveBytes(const std::filesystem::path& path, const std::string& bytes, bool commit) {
+    KAtomicFile file(path);
     try {
-        file.Write(std::string(100, 'n').data(), 100);
-    } catch (const KError& e) {
-        code = e.Code();
-        subcode = e.Subcode();
+        file.Write(bytes.data(), bytes.size());
+    } catch (const KError&) {
+        EXPECT_THROW(file.Commit(), KError) << "a failed write must never be committed";
+        throw;
     }
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, SIG_DFL);
-    EXPECT_EQ(code, KErrorCode::kFileWrite);
-    EXPECT_EQ(subcode, EFBIG);
-    EXPECT_THROW(file.Commit(), KError);
-    EXPECT_EQ(ReadBytes(folder / "data.bin"), "old");
-    EXPECT_EQ(CountEntries(folder.Path()), 1u);
+    if (commit) file.Commit();
 }
 
-TEST(KAtomicFile, MovedFileCommitsOnce) {
-    TempFolder folder;
-    KAtomicFile first(folder / "data.bin");
-    first.Write("abc", 3);
-    KAtomicFile second(std::move(first));
-    second.Commit();
-    EXPECT_EQ(ReadBytes(folder / "data.bin"), "abc");
-    EXPECT_EQ(CountEntries(folder.Path()), 1u);
+void SaveText(const std::filesystem::path& path, const std::string& bytes, bool commit) {
+    KTextWriter writer(path, KCharMode::SingleByte);
+    writer.Write(FromLatin1(bytes));
+    if (commit) writer.Commit();
+}
+
+const std::pair<const char*, Save> kWriters[] = {{"bytes", SaveBytes}, {"text", SaveText}};
+
+}  // namespace
+
+TEST(SaveThenRename, CommitReplacesTheTargetExactlyAndKeepsItsPermissions) {
+    const std::string bytes("\0\x01\xFFztail", 8);
+    for (const auto& [name, save] : kWriters) {
+        KTempFolder folder;
+        WriteBytes(folder / "data.bin", "old");
+        ::chmod((folder / "data.bin").c_str(), 0640);
+        save(folder / "data.bin", bytes, true);
+        EXPECT_EQ(ReadBytes(folder / "data.bin"), bytes) << name;
+        EXPECT_EQ(CountEntries(folder.Path()), 1u) << name;
+        struct stat info {};
+        ASSERT_EQ(::stat((folder / "data.bin").c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 07777, 0640u) << name;
+        save(folder / "a" / "b" / "new.bin", "x", true);  // missing folders are created
+        EXPECT_EQ(ReadBytes(folder / "a" / "b" / "new.bin"), "x") << name;
+    }
+}
+
+TEST(SaveThenRename, AbandonedOrFailedSaveKeepsTheOldFileAndLeavesNoTemporary) {
+    for (const auto& [name, save] : kWriters) {
+        KTempFolder folder;
+        WriteBytes(folder / "data.bin", "old");
+        save(folder / "data.bin", std::string(10000, 'n'), false);
+        EXPECT_EQ(ReadBytes(folder / "data.bin"), "old") << name;
+        EXPECT_EQ(CountEntries(folder.Path()), 1u) << name;
+
+        // The size limit makes writing fail the way a full disk does, even for root.
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit saved{};
+        ::getrlimit(RLIMIT_FSIZE, &saved);
+        rlimit small = saved;
+        small.rlim_cur = 100;
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        const auto error = CaughtError([&] { save(folder / "data.bin", std::string(10000, 'n'), true); });
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, SIG_DFL);
+        EXPECT_EQ(error, std::make_pair(KErrorCode::kFileWrite, EFBIG)) << name;
+        EXPECT_EQ(ReadBytes(folder / "data.bin"), "old") << name;
+        EXPECT_EQ(CountEntries(folder.Path()), 1u) << name;
+    }
+}
+
+TEST(SaveThenRename, FolderInTheWayRaisesOpenOrCloseErrorAndLeavesNoTemporary) {
+    for (const auto& [name, save] : kWriters) {
+        KTempFolder folder;
+        WriteBytes(folder / "file", "x");
+        EXPECT_EQ(CaughtError([&] { save(folder / "file" / "sub" / "out.txt", "x", true); }).first,
+                  KErrorCode::kFileOpen)
+            << name;
+        std::filesystem::create_directories(folder / "target" / "inside");
+        EXPECT_EQ(CaughtError([&] { save(folder / "target", "x", true); }).first, KErrorCode::kFileClose)
+            << name;
+        EXPECT_TRUE(std::filesystem::is_directory(folder / "target" / "inside")) << name;
+        EXPECT_EQ(CountEntries(folder.Path()), 2u) << name;
+    }
 }

@@ -2,126 +2,81 @@
 
 #include <gtest/gtest.h>
 
-#include <clocale>
 #include <ctime>
 #include <regex>
-#include <sstream>
 #include <thread>
 #include <vector>
 
-#include "TempFolder.h"
-#include "foundation/KError.h"
+#include "support/KTempFolder.h"
 
 namespace {
 
-std::vector<std::string> SplitCrLf(const std::string& text) {
-    std::vector<std::string> lines;
-    size_t start = 0;
-    for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
-        lines.push_back(text.substr(start, end - start));
-    EXPECT_EQ(start, text.size()) << "the file ends in the middle of a line";
-    return lines;
-}
-
-class KLogTest : public ::testing::Test {
-protected:
-    void SetUp() override { std::setlocale(LC_TIME, "C"); }
-    TempFolder m_folder;
-};
-
-}  // namespace
-
-TEST_F(KLogTest, LinesCarryCategoryDateTimeAndText) {
-    struct Case {
-        KLogCategory category;
-        const char* prefix;
-    };
-    const Case cases[] = {{KLogCategory::Main, "M: "},
-                          {KLogCategory::Error, "E: "},
-                          {KLogCategory::Warning, "W: "},
-                          {KLogCategory::None, ""}};
-    KLog log(m_folder.Path());
-    for (const auto& c : cases) log.Write(u"Kestrun Application Start", c.category);
-    log.LogMain(u"main");
-    log.LogError(u"error");
-    log.LogWarning(u"Z\u00FCrich \u20AC");
-
-    const std::vector<std::string> lines = SplitCrLf(ReadBytes(m_folder / "Kestrun.log"));
-    ASSERT_EQ(lines.size(), 7u);
-    // The C locale's %x and %X: 12/06/26 08:57:49.
-    const std::string stamp = R"(\d\d/\d\d/\d\d \d\d:\d\d:\d\d: )";
-    for (size_t i = 0; i < 4; ++i) {
-        EXPECT_TRUE(std::regex_match(
-            lines[i], std::regex(std::string(cases[i].prefix) + stamp + "Kestrun Application Start")))
-            << lines[i];
-    }
-    EXPECT_TRUE(std::regex_match(lines[4], std::regex("M: " + stamp + "main"))) << lines[4];
-    EXPECT_TRUE(std::regex_match(lines[5], std::regex("E: " + stamp + "error"))) << lines[5];
-    // One byte per character; what Latin-1 cannot hold becomes '?'.
-    EXPECT_EQ(lines[6].substr(lines[6].size() - 8), "Z\xFCrich ?");
-}
-
-TEST_F(KLogTest, DateAndTimeAreTheLocalTimeOfWriting) {
-    KLog log(m_folder.Path());
-    const std::time_t before = std::time(nullptr);
-    log.LogMain(u"x");
-    const std::time_t after = std::time(nullptr);
-    const std::string line = SplitCrLf(ReadBytes(m_folder / "Kestrun.log")).at(0);
-    bool matched = false;
-    for (std::time_t t = before; t <= after; ++t) {
+/// "<date> <time>: " in the user's formats for each second from `from` to now.
+std::vector<KString> StampsSince(std::time_t from) {
+    std::vector<KString> stamps;
+    for (std::time_t t = from; t <= std::time(nullptr); ++t) {
         std::tm local{};
         localtime_r(&t, &local);
         char stamp[64];
-        std::strftime(stamp, sizeof stamp, "M: %x %X: x", &local);
-        matched = matched || line == stamp;
+        std::strftime(stamp, sizeof stamp, "%x %X: ", &local);
+        stamps.push_back(FromLatin1(stamp));
     }
-    EXPECT_TRUE(matched) << line;
+    return stamps;
 }
 
-TEST_F(KLogTest, OpeningAppendsAndResetEmptiesTheFile) {
-    std::filesystem::path folder = m_folder / "Velmar" / "Kestrun";
-    {
-        KLog log(folder);  // creates the folders
-        log.LogMain(u"first run");
+}  // namespace
+
+TEST(KLog, EachLineIsCategoryLetterLocalDateAndTimeAndLatin1Text) {
+    KTempFolder folder;
+    const std::time_t start = std::time(nullptr);
+    KLog log(folder.Path());
+    log.Write(u"Kestrun Application Start", KLogCategory::None);
+    log.LogMain(u"main");
+    log.LogError(u"error");
+    log.LogWarning(u"Z\u00FCrich \u20AC");  // what Latin-1 cannot hold becomes '?'
+    const std::vector<KString> expected = {u"Kestrun Application Start", u"M: |main", u"E: |error",
+                                           u"W: |Z\u00FCrich ?"};
+    const std::vector<KString> lines = FileLines(log.Path());
+    ASSERT_EQ(lines.size(), expected.size());
+    EXPECT_TRUE(ReadBytes(log.Path()).ends_with("\r\n"));
+    const std::vector<KString> stamps = StampsSince(start);
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const size_t bar = expected[i].find(u'|');
+        const KString prefix = bar == KString::npos ? KString() : expected[i].substr(0, bar);
+        const KString text = expected[i].substr(bar == KString::npos ? 0 : bar + 1);
+        bool matched = false;
+        for (const KString& stamp : stamps) matched = matched || lines[i] == prefix + stamp + text;
+        EXPECT_TRUE(matched) << ToUtf8(lines[i]);
     }
-    {
-        KLog log(folder);
-        log.LogMain(u"appended");
-        EXPECT_EQ(SplitCrLf(ReadBytes(folder / "Kestrun.log")).size(), 2u);
-        log.Reset();
-        EXPECT_EQ(ReadBytes(folder / "Kestrun.log"), "");
-        log.LogMain(u"second run");
-    }
-    const std::vector<std::string> lines = SplitCrLf(ReadBytes(folder / "Kestrun.log"));
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_NE(lines[0].find("second run"), std::string::npos);
-    EXPECT_EQ(lines[0].rfind("M: ", 0), 0u);  // no hole of zero bytes before the line
 }
 
-TEST_F(KLogTest, ClosedLogWritesNothing) {
-    KLog log(m_folder.Path());
-    log.LogMain(u"kept");
+TEST(KLog, OpeningAppendsResetEmptiesAndAClosedLogWritesNothing) {
+    KTempFolder folder;
+    const std::filesystem::path data = folder / "Velmar" / "Kestrun";
+    KLog(data).LogMain(u"first run");  // creates the folders
+    KLog log(data);
+    log.LogMain(u"appended");
+    EXPECT_EQ(FileLines(log.Path()).size(), 2u);
+    log.Reset();
+    EXPECT_EQ(ReadBytes(log.Path()), "");
+    log.LogMain(u"second run");
     log.Close();
-    EXPECT_FALSE(log.IsOpen());
     log.LogError(u"dropped");
     log.Reset();
-    EXPECT_EQ(SplitCrLf(ReadBytes(m_folder / "Kestrun.log")).size(), 1u);
+    const std::vector<KString> lines = FileLines(data / "Kestrun.log");
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_TRUE(lines[0].starts_with(u"M: ")) << "no hole of zero bytes before the line";
+    EXPECT_TRUE(lines[0].ends_with(u": second run"));
+
+    WriteBytes(folder / "file", "x");
+    EXPECT_EQ(CaughtError([&] { KLog inside(folder / "file" / "sub"); }).first, KErrorCode::kFileOpen);
 }
 
-TEST_F(KLogTest, UncreatableFolderRaisesOpenError) {
-    WriteBytes(m_folder / "file", "x");
-    try {
-        KLog log(m_folder / "file" / "sub");
-        FAIL() << "opened a log inside a file";
-    } catch (const KError& e) {
-        EXPECT_EQ(e.Code(), KErrorCode::kFileOpen);
-    }
-}
-
-TEST_F(KLogTest, LinesFromConcurrentWritersStayWholeAndNoneIsLost) {
+TEST(KLog, LinesFromConcurrentWritersStayWholeAndNoneIsLost) {
     constexpr int kThreads = 4;
     constexpr int kLines = 500;
-    KLog log(m_folder.Path());
+    KTempFolder folder;
+    KLog log(folder.Path());
     std::vector<std::thread> writers;
     for (int t = 0; t < kThreads; ++t) {
         writers.emplace_back([&log, t] {
@@ -135,16 +90,16 @@ TEST_F(KLogTest, LinesFromConcurrentWritersStayWholeAndNoneIsLost) {
     }
     for (auto& writer : writers) writer.join();
 
-    const std::vector<std::string> lines = SplitCrLf(ReadBytes(m_folder / "Kestrun.log"));
+    const std::vector<KString> lines = FileLines(log.Path());
     ASSERT_EQ(lines.size(), static_cast<size_t>(kThreads * kLines));
-    const std::regex whole(R"([MW]: \d\d/\d\d/\d\d \d\d:\d\d:\d\d: thread (\d) line (\d+) ([a-d]{200}))");
+    const std::regex whole(R"([MW]: .+: thread (\d) line (\d+) ([a-d]{200}))");
     std::vector<int> next(kThreads, 0);
     for (const auto& line : lines) {
         std::smatch match;
-        ASSERT_TRUE(std::regex_match(line, match, whole)) << line;
+        const std::string text = ToUtf8(line);
+        ASSERT_TRUE(std::regex_match(text, match, whole)) << text;
         const int thread = std::stoi(match[1]);
         EXPECT_EQ(match[3].str(), std::string(200, static_cast<char>('a' + thread)));
-        // Each writer's lines keep their order.
-        EXPECT_EQ(std::stoi(match[2]), next[thread]++);
+        EXPECT_EQ(std::stoi(match[2]), next[thread]++) << "each writer's lines keep their order";
     }
 }

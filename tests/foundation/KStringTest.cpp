@@ -10,7 +10,9 @@ TEST(KString, Utf8RoundTripKeepsAccentsAndAstralCharacters) {
 
 TEST(KString, MalformedUtf8BecomesReplacementCharacters) {
     EXPECT_EQ(FromUtf8("a\xC3"), u"a\uFFFD");
-    EXPECT_EQ(FromUtf8("\xFF" "b"), u"\uFFFDb");
+    EXPECT_EQ(FromUtf8("\xFF"
+                       "b"),
+              u"\uFFFDb");
     EXPECT_EQ(FromUtf8("\xED\xA0\x80"), u"\uFFFD");  // an encoded surrogate is not a character
 }
 
@@ -32,21 +34,22 @@ TEST(KString, IntegerSyntax) {
         std::optional<long long> value;
         size_t end;
     };
-    const Case cases[] = {
-        {u"42", 42, 2},      {u"-7x", -7, 2},   {u"+3", 3, 2},      {u"0x1F", 31, 4}, {u"0X1f", 31, 4},
-        {u"017", 15, 3},     {u"09", 0, 1},     {u"0", 0, 1},       {u"", std::nullopt, 0},
-        {u"-", std::nullopt, 0}, {u"abc", std::nullopt, 0},
-    };
+    const Case cases[] = {{u"42", 42, 2},
+                          {u"-7x", -7, 2},
+                          {u"+3", 3, 2},
+                          {u"0x1F", 31, 4},
+                          {u"0X1f", 31, 4},
+                          {u"017", 15, 3},
+                          {u"09", 0, 1},
+                          {u"0", 0, 1},
+                          {u"", std::nullopt, 0},
+                          {u"-", std::nullopt, 0},
+                          {u"abc", std::nullopt, 0}};
     for (const auto& c : cases) {
         size_t pos = 0;
         EXPECT_EQ(ParseInteger(c.text, pos), c.value) << ToUtf8(c.text);
         EXPECT_EQ(pos, c.end) << ToUtf8(c.text);
     }
-}
-
-TEST(KString, HugeIntegersSaturateInsteadOfOverflowing) {
-    size_t pos = 0;
-    const auto value = ParseInteger(u"99999999999999999999999999999", pos);
-    ASSERT_TRUE(value.has_value());
-    EXPECT_GT(*value, 0);
+    size_t pos = 0;  // outside input may carry any number of digits
+    EXPECT_GT(ParseInteger(u"99999999999999999999999999999", pos).value_or(-1), 0);
 }

@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "foundation/TempFolder.h"
+#include "support/KTempFolder.h"
 
 TEST(KFindFile, ExactNameWinsThenFirstCaseInsensitiveMatchInSortedOrder) {
-    TempFolder folder;
+    KTempFolder folder;
     WriteBytes(folder / "gatemark.kss", "a");
     EXPECT_EQ(KFindFile(folder.Path(), u"Gatemark.kss"), folder / "gatemark.kss");
     WriteBytes(folder / "GATEMARK.kss", "b");
@@ -15,7 +15,7 @@ TEST(KFindFile, ExactNameWinsThenFirstCaseInsensitiveMatchInSortedOrder) {
 }
 
 TEST(KFindFile, NothingFoundGivesAnEmptyPath) {
-    TempFolder folder;
+    KTempFolder folder;
     std::filesystem::create_directories(folder / "Sub.kss");
     WriteBytes(folder / "other.kss", "");
     EXPECT_TRUE(KFindFile(folder.Path(), u"sub.kss").empty());  // folders are not files

@@ -30,7 +30,7 @@ protected:
         return values;
     }
 
-    TempFolder program;
+    KTempFolder program;
     KRegistry tree;
 };
 
@@ -57,9 +57,9 @@ TEST_F(KLanguageTest, RebuiltChoicesAndTextsNeverReachTheSettingsFile) {
     RebuildLanguageChoices(tree, program.Path());
     Choose(u"de");
     LoadLanguage(tree, program.Path());
-    TempFolder documents;
+    KTempFolder documents;
     ASSERT_TRUE(SaveSettingsFile(tree, documents.Path(), KCharMode::Detect));
-    const std::vector<KString> lines = WrittenLines(ReadBytes(SettingsFilePath(documents.Path())));
+    const std::vector<KString> lines = FileLines(SettingsFilePath(documents.Path()));
     for (const KString& line : lines) {
         EXPECT_FALSE(StartsWithNoCase(line, u"\\Strings\\")) << ToUtf8(line);
         EXPECT_FALSE(StartsWithNoCase(line, u"\\Language\\Choices\\")) << ToUtf8(line);
@@ -95,7 +95,7 @@ TEST_F(KLanguageTest, BestMatchByLevelEarlierEntryWinsTies) {
         {u"en", "E,", "E,en", u"2.lng"},         // an empty locale matches nothing
     };
     for (const Case& c : cases) {
-        TempFolder folder;
+        KTempFolder folder;
         WriteBytes(folder / "1.lng", std::string(c.first) + "\r\n");
         WriteBytes(folder / "2.lng", std::string(c.second) + "\r\n");
         ASSERT_TRUE(RebuildLanguageChoices(tree, folder.Path()));
@@ -157,7 +157,7 @@ TEST_F(KLanguageTest, TemplateIsWrittenAndReadsBackIdentical) {
     const KLanguageLoadResult loaded = LoadLanguage(tree, program.Path());
     ASSERT_TRUE(WriteLanguageFile(tree, program.Path(), loaded.mode));
     const std::string first = ReadBytes(program / "Deutsch.lng");
-    const std::vector<KString> lines = WrittenLines(first);
+    const std::vector<KString> lines = FileLines(program / "Deutsch.lng");
     ASSERT_GE(lines.size(), 4u);
     EXPECT_EQ(lines[0], u"Deutsch,de,German");
     EXPECT_EQ(lines[1], u"Registry Version: 1.00");
@@ -187,7 +187,7 @@ TEST_F(KLanguageTest, NeverReadLanguageIsWrittenAsUtf16) {
     EXPECT_EQ(bytes.substr(0, 4), std::string("\xFF\xFE"
                                               "E\0",
                                               4));
-    EXPECT_EQ(WrittenLines(bytes)[0], u"English,en");
+    EXPECT_EQ(FileLines(program / "English.lng")[0], u"English,en");
 }
 
 TEST_F(KLanguageTest, NoMatchingChoiceWritesNothing) {

@@ -18,9 +18,9 @@ protected:
         std::filesystem::create_directories(SettingsFolder(documents.Path()));
         WriteBytes(File(), bytes);
     }
-    std::vector<KString> FileLines() const { return WrittenLines(ReadBytes(File())); }
+    std::vector<KString> Lines() const { return FileLines(File()); }
 
-    TempFolder documents;
+    KTempFolder documents;
     KRegistry tree;
 };
 
@@ -85,7 +85,7 @@ TEST_F(KSettingsFileTest, FirstSaveIsUtf16WithByteOrderMarkAndCrLf) {
     const std::string bytes = ReadBytes(File());
     ASSERT_GE(bytes.size(), 4u);
     EXPECT_EQ(bytes.substr(0, 4), std::string("\xFF\xFER\0", 4));
-    const std::vector<KString> lines = FileLines();
+    const std::vector<KString> lines = Lines();
     ASSERT_GE(lines.size(), 3u);
     EXPECT_EQ(lines[0], u"Registry Version: 1.00");
     EXPECT_EQ(lines[1], u"\\:,1=");
@@ -109,7 +109,7 @@ TEST_F(KSettingsFileTest, TextsAndLanguageChoicesAreNeverWritten) {
     tree.Define(u"Language\\Choices\\1:String=de.lng,x,de");
     tree.FindGroup(u"Language\\Choices\\")->SetSaved(false);  // as the rebuild at start-up does
     ASSERT_TRUE(SaveSettingsFile(tree, documents.Path(), KCharMode::Detect));
-    for (const KString& line : FileLines()) {
+    for (const KString& line : Lines()) {
         EXPECT_FALSE(StartsWithNoCase(line, u"\\Strings\\")) << ToUtf8(line);
         EXPECT_FALSE(StartsWithNoCase(line, u"\\Language\\Choices\\")) << ToUtf8(line);
     }
@@ -121,7 +121,7 @@ TEST_F(KSettingsFileTest, UserKeyIsCreatedOnReadingAndWrittenAgain) {
     LoadSettingsFile(tree, documents.Path());
     EXPECT_EQ(tree.GetText(u"General\\Foo"), u"bar");
     ASSERT_TRUE(SaveSettingsFile(tree, documents.Path(), KCharMode::SingleByte));
-    const std::vector<KString> lines = FileLines();
+    const std::vector<KString> lines = Lines();
     EXPECT_NE(std::find(lines.begin(), lines.end(), u"\\General\\Foo:String,1=bar"), lines.end());
 }
 
