@@ -14,22 +14,8 @@ namespace {
 
 constexpr KStringView kComments = u"Strings\\Registry\\Comments\\";
 
-/// The entries of the built-in table as the program embeds it, in order, without the comment
-/// and blank lines.
-std::vector<KString> TableLines() {
-    std::vector<KString> lines;
-    const KString text = FromUtf8(kDefaultSettingsText);
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find(u'\n', start);
-        if (end == KString::npos) end = text.size();
-        KString line = text.substr(start, end - start);
-        start = end + 1;
-        if (line.empty() || line.front() == u'#') continue;
-        lines.push_back(std::move(line));
-    }
-    return lines;
-}
+/// The entries of the built-in table as the program embeds it, in order.
+std::vector<KString> TableLines() { return SplitDefaultTable(kDefaultSettingsText); }
 
 KString PathOf(KStringView line) { return KString(line.substr(0, line.find(u':'))); }
 
@@ -73,20 +59,28 @@ protected:
     KRegistry tree;
 };
 
-TEST(DefaultTable, EveryLineMergesInOrderIntoAnEmptyTree) {
+TEST(DefaultTable, CommentsAndBlankLinesAreSkippedAndTheRestMergesAsTheDefaults) {
+    EXPECT_EQ(
+        SplitDefaultTable("\xEF\xBB\xBF# comment\nGeneral\\:=\r\n\r\n   \n#General\\X:Int=1\n"
+                          "General\\N:String=Z\xC3\xBCrich #1\nGeneral\\Last:Int=2"),
+        (std::vector<KString>{u"General\\:=", u"General\\N:String=Z\u00FCrich #1", u"General\\Last:Int=2"}));
     KRegistry tree;
     const std::vector<KString> lines = TableLines();
     ASSERT_GT(lines.size(), 500u);
-    for (const KString& line : lines) EXPECT_NE(tree.Define(line), nullptr) << ToUtf8(line);
-}
-
-TEST(DefaultTable, NoKeyIsDefinedTwice) {
     std::set<KString> seen;
-    for (const KString& line : TableLines()) {
+    for (const KString& line : lines) {
+        EXPECT_NE(tree.Define(line), nullptr) << ToUtf8(line);
         KString key = PathOf(line);
         for (KChar& c : key) c = FoldCase(c);
-        EXPECT_TRUE(seen.insert(key).second) << ToUtf8(line);
+        EXPECT_TRUE(seen.insert(key).second) << "defined twice: " << ToUtf8(line);
     }
+    KRegistry loaded;
+    LoadDefaults(loaded);
+    LoadFirstRunDefaults(loaded);  // holds nothing
+    std::vector<KString> a, b;
+    tree.WriteTree([&a](KStringView line) { a.emplace_back(line); });
+    loaded.WriteTree([&b](KStringView line) { b.emplace_back(line); });
+    EXPECT_EQ(a, b);
 }
 
 TEST(DefaultTable, TenTopLevelGroupsComeFirstThenTheSettingsThenTheTexts) {

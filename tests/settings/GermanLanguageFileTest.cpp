@@ -1,10 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
-#include <random>
 #include <set>
 #include <string>
 #include <vector>
@@ -13,30 +10,14 @@
 #include "settings/KDefaultSettings.h"
 #include "settings/KLanguage.h"
 #include "settings/KRegistry.h"
+#include "support/KTempFolder.h"
 
 namespace {
 
 const std::filesystem::path kGermanFile = std::filesystem::path(KESTRUN_SOURCE_DIR) / "data" / "Deutsch.lng";
 
-std::string ReadBytes(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-/// The file's lines, split at CR LF, read as Latin-1 as the program reads a file without
-/// byte-order mark.
-std::vector<KString> GermanLines() {
-    const KString text = FromLatin1(ReadBytes(kGermanFile));
-    std::vector<KString> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find(u"\r\n", start);
-        if (end == KString::npos) end = text.size();
-        lines.push_back(text.substr(start, end - start));
-        start = end + 2;
-    }
-    return lines;
-}
+/// The file's lines, read as Latin-1 as the program reads a file without byte-order mark.
+std::vector<KString> GermanLines() { return FileLines(kGermanFile); }
 
 /// Text lines of the file by key (path before the colon).
 std::map<KString, KString> GermanTexts() {
@@ -162,26 +143,8 @@ TEST_F(GermanLanguageFileTest, LoadingTheFileReplacesTheTexts) {
     EXPECT_EQ(after.size(), english.size()) << "the file adds no text of its own";
 }
 
-/// A program folder of its own, removed afterwards.
-class TempFolder {
-public:
-    TempFolder() {
-        std::random_device random;
-        m_path = std::filesystem::temp_directory_path() / ("kestrun-lng-" + std::to_string(random()));
-        std::filesystem::create_directories(m_path);
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_path, ignored);
-    }
-    const std::filesystem::path& Path() const { return m_path; }
-
-private:
-    std::filesystem::path m_path;
-};
-
 TEST_F(GermanLanguageFileTest, ChosenByItsLocaleAndWrittenBackByteForByte) {
-    TempFolder folder;
+    KTempFolder folder;
     std::filesystem::copy_file(kGermanFile, folder.Path() / "Deutsch.lng");
     tree.FindString(u"Language\\Choice")->SetValue(u"de_DE");
     ASSERT_TRUE(RebuildLanguageChoices(tree, folder.Path()));
@@ -194,7 +157,7 @@ TEST_F(GermanLanguageFileTest, ChosenByItsLocaleAndWrittenBackByteForByte) {
 
     // The file is exactly what the program writes as a template from these texts.
     ASSERT_TRUE(WriteLanguageFile(tree, folder.Path(), result.mode));
-    EXPECT_TRUE(ReadBytes(folder.Path() / "Deutsch.lng") == ReadBytes(kGermanFile));
+    EXPECT_TRUE(ReadBytes(folder / "Deutsch.lng") == ReadBytes(kGermanFile)) << "not byte for byte";
 }
 
 }  // namespace

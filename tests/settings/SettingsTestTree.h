@@ -2,8 +2,8 @@
 
 // A small stand-in for the built-in default table.
 
-#include "support/KTempFolder.h"
 #include "settings/KRegistry.h"
+#include "support/KTempFolder.h"
 
 inline void LoadTestDefaults(KRegistry& tree) {
     tree.AddTable({
@@ -27,4 +27,3 @@ inline void LoadTestDefaults(KRegistry& tree) {
         u"Strings\\Dialog\\Cancel:String=Cancel",
     });
 }
-
