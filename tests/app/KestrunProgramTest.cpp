@@ -8,23 +8,16 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <string_view>
 #include <thread>
 #include <vector>
 
-#include "app/TestFolder.h"
+#include "support/KTempFolder.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-}
 
 // Starts Kestrun with `home` as its home folder, waits until its log holds the start line,
 // sends `signal`, and returns its exit status (-1 when it never started or never ended).
@@ -65,7 +58,7 @@ int RunUntilSignal(const fs::path& home, int signal) {
     bool started = false;
     int status = 0;
     while (!started && std::chrono::steady_clock::now() < limit) {
-        started = ReadFile(log).find("Kestrun Application Start") != std::string::npos;
+        started = ReadBytes(log).find("Kestrun Application Start") != std::string::npos;
         if (!started) {
             if (::waitpid(child, &status, WNOHANG) == child) {
                 return -1;  // ended on its own
@@ -80,19 +73,14 @@ int RunUntilSignal(const fs::path& home, int signal) {
 
 }  // namespace
 
-TEST(KestrunProgram, EndsInOrderOnSigtermAndWritesItsSettings) {
-    TestFolder home;
-    ASSERT_EQ(RunUntilSignal(home.Path(), SIGTERM), 0);
-    const fs::path data = home.Path() / "Documents" / "Velmar" / "Kestrun";
-    const std::string settings = ReadFile(data / "Kestrun.cfg");
-    ASSERT_GE(settings.size(), 2u);
-    EXPECT_EQ(settings.substr(0, 2), "\xFF\xFE");  // first start: UTF-16LE with byte-order mark
-    const std::string log = ReadFile(data / "Kestrun.log");
-    EXPECT_NE(log.find("Kestrun Application End"), std::string::npos);
-}
-
-TEST(KestrunProgram, CtrlCInATerminalAlsoKeepsTheSettings) {
-    TestFolder home;
-    ASSERT_EQ(RunUntilSignal(home.Path(), SIGINT), 0);
-    EXPECT_TRUE(fs::exists(home.Path() / "Documents" / "Velmar" / "Kestrun" / "Kestrun.cfg"));
+TEST(KestrunProgram, SigtermFromTheDesktopOrCtrlCInATerminalEndInOrderAndKeepTheSettings) {
+    for (const int signal : {SIGTERM, SIGINT}) {
+        KTempFolder home;
+        ASSERT_EQ(RunUntilSignal(home.Path(), signal), 0) << signal;
+        const fs::path data = home / "Documents" / "Velmar" / "Kestrun";
+        // A first start writes UTF-16LE with a byte-order mark.
+        EXPECT_TRUE(ReadBytes(data / "Kestrun.cfg").starts_with("\xFF\xFE")) << signal;
+        EXPECT_NE(ReadBytes(data / "Kestrun.log").find("Kestrun Application End"), std::string::npos)
+            << signal;
+    }
 }

@@ -13,28 +13,23 @@
 #include <memory>
 #include <vector>
 
-#include "app/TestFolder.h"
+#include "support/KTempFolder.h"
 
-TEST(TInstanceCounter, FirstCopyCountsOneAndEachCopyStartedWhileOthersRunCountsOnMore) {
-    TestFolder folder;
+TEST(TInstanceCounter, EachCopyStartedWhileOthersRunCountsOnAndTheCountStartsAgainWhenNoneRuns) {
+    KTempFolder folder;
     std::vector<std::unique_ptr<TInstanceCounter>> copies;
     for (int expected = 1; expected <= 4; ++expected) {
         copies.push_back(std::make_unique<TInstanceCounter>(folder.Path()));
         EXPECT_TRUE(copies.back()->IsRegistered());
         EXPECT_EQ(copies.back()->Count(), expected);
     }
+    struct stat info {};
+    ASSERT_EQ(::stat((folder / "Kestrun.lock").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 077, 0u) << "lock files are the user's only";
     // The count is not decremented at exit: a newcomer after some copies ended still counts on.
     copies.erase(copies.begin() + 1, copies.end());
     EXPECT_EQ(TInstanceCounter(folder.Path()).Count(), 5);
-}
-
-TEST(TInstanceCounter, CountStartsAgainWhenNoCopyRuns) {
-    TestFolder folder;
-    {
-        TInstanceCounter first(folder.Path());
-        TInstanceCounter second(folder.Path());
-        EXPECT_EQ(second.Count(), 2);
-    }
+    copies.clear();
     EXPECT_EQ(TInstanceCounter(folder.Path()).Count(), 1);
 }
 
@@ -64,8 +59,8 @@ void Stop(pid_t child) {
 
 }  // namespace
 
-TEST(TInstanceCounter, CopiesStartingAtTheSameMomentEachCountDifferently) {
-    TestFolder folder;
+TEST(TInstanceCounter, CopiesStartedAtOnceEachCountDifferentlyAndKilledOnesLeaveNoFalseCount) {
+    KTempFolder folder;
     constexpr int kCopies = 6;
     std::vector<pid_t> children;
     std::vector<int> readers;
@@ -83,55 +78,27 @@ TEST(TInstanceCounter, CopiesStartingAtTheSameMomentEachCountDifferently) {
         counts.push_back(byte);
         ::close(reader);
     }
-    for (const pid_t child : children) {
-        Stop(child);
-    }
+    EXPECT_EQ(TInstanceCounter(folder.Path()).Count(), kCopies + 1);  // while they run
+    for (const pid_t child : children) Stop(child);
     std::sort(counts.begin(), counts.end());
     EXPECT_EQ(counts, (std::vector<int>{1, 2, 3, 4, 5, 6}));
-}
-
-TEST(TInstanceCounter, CopyThatCrashedLeavesNoFalseCount) {
-    TestFolder folder;
-    int ready[2];
-    ASSERT_EQ(::pipe(ready), 0);
-    const pid_t child = StartHoldingCopy(folder.Path(), ready[1]);
-    ASSERT_GT(child, 0);
-    char byte = 0;
-    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
-    EXPECT_EQ(byte, 1);
-    EXPECT_EQ(TInstanceCounter(folder.Path()).Count(), 2);  // while the child runs
-
-    Stop(child);
-    ::close(ready[0]);
-    ::close(ready[1]);
     EXPECT_EQ(TInstanceCounter(folder.Path()).Count(), 1);
 }
 
-TEST(TInstanceCounter, DamagedCountFileStillCountsASecondCopy) {
-    TestFolder folder;
+TEST(TInstanceCounter, DamagedCountFileOrUnusableFolderNeverStopsAStart) {
+    KTempFolder folder;
     TInstanceCounter first(folder.Path());
-    std::ofstream(folder.Path() / "Kestrun.lock", std::ios::trunc) << "garbage";
+    std::ofstream(folder / "Kestrun.lock", std::ios::trunc) << "garbage";
     EXPECT_EQ(TInstanceCounter(folder.Path()).Count(), 2);
-    std::ofstream(folder.Path() / "Kestrun.lock", std::ios::trunc) << "99999999999999999999";
+    std::ofstream(folder / "Kestrun.lock", std::ios::trunc) << "99999999999999999999";
     EXPECT_EQ(TInstanceCounter(folder.Path()).Count(), 2147483647);
-}
-
-TEST(TInstanceCounter, UnusableFolderCountsOneAndHoldsNothing) {
-    TInstanceCounter copy("/nonexistent/kestrun/folder");
-    EXPECT_EQ(copy.Count(), 1);
-    EXPECT_FALSE(copy.IsRegistered());
-}
-
-TEST(TInstanceCounter, LockFilesAreTheUsersOnly) {
-    TestFolder folder;
-    TInstanceCounter copy(folder.Path());
-    struct stat info {};
-    ASSERT_EQ(::stat((folder.Path() / "Kestrun.lock").c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 077, 0u);
+    TInstanceCounter nowhere("/nonexistent/kestrun/folder");
+    EXPECT_EQ(nowhere.Count(), 1);
+    EXPECT_FALSE(nowhere.IsRegistered());
 }
 
 TEST(TInstanceCounter, NewcomerStuckWhileCountingDoesNotHoldUpTheStart) {
-    TestFolder folder;
+    KTempFolder folder;
     TInstanceCounter first(folder.Path());
     // Another newcomer that took the guard and never let go.
     const int stuck = ::open((folder.Path() / "Kestrun.guard").c_str(), O_RDWR | O_CLOEXEC);

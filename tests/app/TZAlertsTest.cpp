@@ -5,18 +5,10 @@
 #include <QApplication>
 #include <QPushButton>
 
-namespace {
-
-struct Arguments {
-    int argc = 1;
-    char name[16] = "app_tests";
-    char* argv[2] = {name, nullptr};
-};
-
-}  // namespace
+#include "app/AppTestSupport.h"
 
 TEST(TZAlerts, ConfirmShowsTheLanguageButtonsAndTheTextWithLineBreaks) {
-    Arguments arguments;
+    QtArguments arguments;
     QApplication qt(arguments.argc, arguments.argv);
     TZAlerts alerts;
     alerts.SetTextLookup([](KStringView path) -> KString {
@@ -61,7 +53,7 @@ TEST(TZAlerts, ConfirmShowsTheLanguageButtonsAndTheTextWithLineBreaks) {
 }
 
 TEST(TZAlerts, BoxClosedWithoutAButtonCountsAsTheEscapeButton) {
-    Arguments arguments;
+    QtArguments arguments;
     QApplication qt(arguments.argc, arguments.argv);
     TZAlerts alerts;
     QString okText;
@@ -73,9 +65,6 @@ TEST(TZAlerts, BoxClosedWithoutAButtonCountsAsTheEscapeButton) {
     EXPECT_FALSE(
         alerts.Confirm(u"t", u"x", KAlertButtons::OkCancel, KAlertButton::Ok, KAlertSymbol::Warning));
     EXPECT_EQ(okText, QStringLiteral("Ok"));  // no language text: the built-in one
-}
-
-TEST(TZAlerts, TextsCrossToQtAndBackUnchanged) {
     const KString text = u"Z\u00FCrich \U0001F3C3 \\n";
-    EXPECT_EQ(FromQString(ToQString(text)), text);
+    EXPECT_EQ(FromQString(ToQString(text)), text);  // texts cross to Qt and back unchanged
 }
