@@ -9,21 +9,10 @@
 #include <fstream>
 #include <string>
 
-#include "foundation/KAlerts.h"
-#include "scoring/NonScoringAffiliations.h"
 #include "scoring/PeopleFile.h"
-#include "settings/KRegistry.h"
+#include "scoring/StandaloneScorer.h"
 
 namespace {
-
-class NoAlerts : public KAlerts {
-public:
-    void ShowError(const KString&, const KString&) override {}
-    void ShowMessage(const KString&, const KString&) override {}
-    bool Confirm(const KString&, const KString&, KAlertButtons, KAlertButton, KAlertSymbol) override {
-        return true;
-    }
-};
 
 const std::filesystem::path& ScratchFile() {
     static const std::filesystem::path path = std::filesystem::temp_directory_path() /
@@ -47,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                        u"Results\\Unattached\\1\\Name:String=UNA", u"Results\\Unattached\\2\\:=",
                        u"Results\\Unattached\\2\\Name:String=Unattached", u"Results\\Unattached\\3\\:=",
                        u"Results\\Unattached\\3\\Name:String=UNA-Unattached"});
-    NoAlerts alerts;
+    SilentAlerts alerts;
     NonScoringAffiliations list(settings, alerts);
     list.Rebuild();
     const size_t added = list.Load(ScratchFile());

@@ -3,52 +3,25 @@
 // scoring rules taken from the first byte.
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <sstream>
 #include <string>
 
 #include "ResultsCsv.h"
 #include "ScoreCommand.h"
-#include "foundation/KAlerts.h"
 #include "scoring/EventRecord.h"
-#include "scoring/NonScoringAffiliations.h"
-#include "scoring/TeamScoring.h"
-#include "settings/KDefaultSettings.h"
-#include "settings/KRegistry.h"
-
-namespace {
-
-class NoAlerts : public KAlerts {
-public:
-    void ShowError(const KString&, const KString&) override {}
-    void ShowMessage(const KString&, const KString&) override {}
-    bool Confirm(const KString&, const KString&, KAlertButtons, KAlertButton, KAlertSymbol) override {
-        return true;
-    }
-};
-
-struct Scorer {
-    Scorer() {
-        LoadDefaults(settings);
-        nonScoring.Rebuild();
-    }
-    KRegistry settings;
-    NoAlerts alerts;
-    NonScoringAffiliations nonScoring{settings, alerts};
-    TeamScoring scoring{settings, nonScoring};
-};
-
-}  // namespace
+#include "scoring/StandaloneScorer.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static Scorer scorer;
+    static StandaloneScorer scorer;
     if (size == 0) return 0;
     const uint8_t rules = data[0];
-    scorer.settings.FindInt(u"Scoring\\MinRunners")->SetValue(rules & 3);
-    scorer.settings.FindInt(u"Scoring\\NumScorers")->SetValue((rules >> 2) & 3);
-    scorer.settings.FindInt(u"Scoring\\MaxDisplacers")->SetValue((rules >> 4) & 1);
-    scorer.settings.FindBool(u"Scoring\\ResetScores")->SetValue(rules & 0x20);
-    scorer.settings.FindBool(u"Scoring\\UnatDisplaces")->SetValue(rules & 0x40);
-    scorer.settings.FindBool(u"Scoring\\LapsToGoDir")->SetValue(rules & 0x80);
+    scorer.SetRules({.minRunners = rules & 3,
+                     .numScorers = (rules >> 2) & 3,
+                     .maxDisplacers = (rules >> 4) & 1,
+                     .resetScores = (rules & 0x20) != 0,
+                     .lapsCountUp = (rules & 0x80) != 0,
+                     .unatDisplaces = (rules & 0x40) != 0});
 
     std::istringstream in(std::string(reinterpret_cast<const char*>(data) + 1, size - 1));
     EventRecord event;

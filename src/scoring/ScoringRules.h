@@ -1,8 +1,8 @@
 #pragma once
 
-// The scoring settings that orderings and team scoring use. The owner reads them afresh from the
-// settings before every calculation (ReadScoringRules, once the settings tree is wired in) and hands
-// them to the lists; tests set them directly.
+// The scoring settings that orderings and team scoring use. Team scoring reads them afresh from the
+// settings before every calculation (ReadScoringRules) and hands them to the lists; tests set them
+// directly.
 
 #include <cstdint>
 

@@ -9,6 +9,7 @@
 #include "foundation/KLog.h"
 #include "scoring/EventRecord.h"
 #include "scoring/NonScoringAffiliations.h"
+#include "scoring/ScoringSettings.h"
 #include "settings/KRegistry.h"
 
 namespace {
@@ -16,16 +17,6 @@ namespace {
 int32_t Saturated(int64_t value) {
     return static_cast<int32_t>(
         std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
-}
-
-int32_t IntSetting(KRegistry& settings, KStringView path, int32_t fallback) {
-    const KRInt* node = settings.FindInt(path);
-    return node ? node->Value() : fallback;
-}
-
-bool BoolSetting(KRegistry& settings, KStringView path, bool fallback) {
-    const KRBool* node = settings.FindBool(path);
-    return node ? node->Value() : fallback;
 }
 
 struct TextHash {
@@ -173,17 +164,6 @@ TeamScoring::~TeamScoring() = default;
 void TeamScoring::SetActivityLog(KLog* log, std::function<bool()> enabled) {
     m_log = log;
     m_logEnabled = std::move(enabled);
-}
-
-ScoringRules TeamScoring::ReadScoringRules(KRegistry& settings) {
-    ScoringRules rules;
-    rules.minRunners = IntSetting(settings, u"Scoring\\MinRunners", rules.minRunners);
-    rules.numScorers = IntSetting(settings, u"Scoring\\NumScorers", rules.numScorers);
-    rules.maxDisplacers = IntSetting(settings, u"Scoring\\MaxDisplacers", rules.maxDisplacers);
-    rules.resetScores = BoolSetting(settings, u"Scoring\\ResetScores", rules.resetScores);
-    rules.lapsCountUp = BoolSetting(settings, u"Scoring\\LapsToGoDir", rules.lapsCountUp);
-    rules.unatDisplaces = BoolSetting(settings, u"Scoring\\UnatDisplaces", rules.unatDisplaces);
-    return rules;
 }
 
 bool TeamScoring::Logging() const { return m_log && (!m_logEnabled || m_logEnabled()); }

@@ -41,9 +41,6 @@ public:
     void SetActivityLog(KLog* log, std::function<bool()> enabled = {});
     void SetProgress(TScoringProgress* progress) { m_progress = progress; }
 
-    /// The scoring settings as they are now (defaults for missing keys).
-    static ScoringRules ReadScoringRules(KRegistry& settings);
-
     /// Rebuilds the event's standings list, holding the event lock throughout.
     /// Only runners whose result stands (no code, or Advanced) are team members,
     /// so four finishers and a DNF are a team too small to score.

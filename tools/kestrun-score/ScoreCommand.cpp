@@ -9,26 +9,12 @@
 #include <sstream>
 
 #include "ResultsCsv.h"
-#include "foundation/KAlerts.h"
 #include "scoring/EventRecord.h"
-#include "scoring/NonScoringAffiliations.h"
-#include "scoring/TeamScoring.h"
-#include "settings/KDefaultSettings.h"
-#include "settings/KRegistry.h"
+#include "scoring/StandaloneScorer.h"
 
 namespace {
 
 constexpr int32_t kMaxCount = 1000000;
-
-/// The scorer asks nobody anything.
-class SilentAlerts : public KAlerts {
-public:
-    void ShowError(const KString&, const KString&) override {}
-    void ShowMessage(const KString&, const KString&) override {}
-    bool Confirm(const KString&, const KString&, KAlertButtons, KAlertButton, KAlertSymbol) override {
-        return true;
-    }
-};
 
 int32_t ParseCount(const std::string& option, const std::string& value) {
     if (value.empty() || value.size() > 7 ||
@@ -338,23 +324,20 @@ int RunScore(const std::vector<std::string>& args, std::ostream& out, std::ostre
             return kScoreInputError;
         }
 
-        KRegistry settings;
-        LoadDefaults(settings);
-        settings.FindInt(u"Scoring\\MinRunners")->SetValue(options.minRunners);
-        settings.FindInt(u"Scoring\\NumScorers")->SetValue(options.scorers);
-        settings.FindInt(u"Scoring\\MaxDisplacers")->SetValue(options.displacers);
-        settings.FindBool(u"Scoring\\UnatDisplaces")->SetValue(options.nonScoringDisplace);
-        settings.FindBool(u"Scoring\\ResetScores")->SetValue(options.resetScores);
-        settings.FindBool(u"Scoring\\LapsToGoDir")->SetValue(options.lapsCountUp);
-
-        SilentAlerts alerts;
-        NonScoringAffiliations nonScoring(settings, alerts);
+        StandaloneScorer scorer;
+        scorer.SetRules({.minRunners = options.minRunners,
+                         .numScorers = options.scorers,
+                         .maxDisplacers = options.displacers,
+                         .resetScores = options.resetScores,
+                         .lapsCountUp = options.lapsCountUp,
+                         .unatDisplaces = options.nonScoringDisplace});
+        NonScoringAffiliations& nonScoring = scorer.nonScoring;
         if (options.nonScoringGiven) {
             // The names given replace the built-in entries.
             for (size_t i = 0; i < nonScoring.Count(); ++i) nonScoring.Entry(i)->SetDeleted(true);
-            settings.FindInt(u"Results\\Unattached\\NumDefaultUna")->SetValue(0);
+            scorer.settings.FindInt(u"Results\\Unattached\\NumDefaultUna")->SetValue(0);
+            nonScoring.Rebuild();
         }
-        nonScoring.Rebuild();
         for (const KString& text : options.nonScoring) nonScoring.Insert(text);
 
         EventRecord event;
@@ -369,8 +352,7 @@ int RunScore(const std::vector<std::string>& args, std::ostream& out, std::ostre
             return kScoreInputError;
         }
 
-        TeamScoring scoring(settings, nonScoring);
-        scoring.CalculateStandings(event, options.finalize);
+        scorer.scoring.CalculateStandings(event, options.finalize);
         EventRecord::ScopedLock lock(event);
         if (options.format == ScoreFormat::Csv) {
             PrintCsv(event, out);
