@@ -2,8 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "TeamScoringSupport.h"
-#include "foundation/KError.h"
+#include <cerrno>
+
+#include "support/KTempFolder.h"
 
 namespace {
 
@@ -16,12 +17,10 @@ std::vector<std::string> Utf8(const std::vector<KString>& texts) {
 }  // namespace
 
 TEST(PeopleFile, AffiliationIsTheFourthFieldOfAUsableLine) {
-    struct Case {
+    const struct {
         const char16_t* line;
         const char16_t* affiliation;
-    };
-    const Case cases[] = {
-        {u"101,Lee,Ann,North High", u"North High"},
+    } cases[] = {
         {u"101,Lee,Ann,North High,11,F", u"North High"},
         {u"101, Lee , Ann , North High ", u"North High"},                             // blanks around fields
         {u"101,\"Lee, Jr.\",Ann,\"Smith, Jones Academy\"", u"Smith, Jones Academy"},  // quoted commas
@@ -31,7 +30,6 @@ TEST(PeopleFile, AffiliationIsTheFourthFieldOfAUsableLine) {
         {u",Lee,Ann,North", u""},      // no first field
         {u"101,Lee,Ann,", u""},        // empty fourth field
         {u";101,Lee,Ann,North", u""},  // comment
-        {u"", u""},
         {u"101,,,UNA", u"UNA"},
     };
     for (const auto& c : cases) {
@@ -39,44 +37,23 @@ TEST(PeopleFile, AffiliationIsTheFourthFieldOfAUsableLine) {
     }
 }
 
-TEST(PeopleFile, EveryUsualLineEndSeparatesLines) {
-    const KString text = u"1,a,b,CRLF\r\n2,a,b,LF\n3,a,b,CR\r4,a,b,LFCR\n\r;5,a,b,Comment\r\n\r\n6,a,b,Last";
+TEST(PeopleFile, EveryUsualLineEndSeparatesLinesAndDuplicatesStay) {
+    const KString text = u"1,a,b,CRLF\r\n2,a,b,LF\n3,a,b,CR\r4,a,b,LFCR\n\r;5,a,b,Comment\r\n\r\n6,a,b,LF";
     EXPECT_EQ(Utf8(PeopleFile::AffiliationsOfText(text)),
-              (std::vector<std::string>{"CRLF", "LF", "CR", "LFCR", "Last"}));
+              (std::vector<std::string>{"CRLF", "LF", "CR", "LFCR", "LF"}));
 }
 
-TEST(PeopleFile, FileIsReadWithDuplicatesKeptInOrder) {
-    ScoringTempDir dir;
-    const auto path = dir.Write("team.ppl", "; people\r\n1,A,B,West\r\n2,C,D,East\r\n3,E,F,West\r\n4,G\r\n");
-    EXPECT_EQ(Utf8(PeopleFile::ReadAffiliations(path)), (std::vector<std::string>{"West", "East", "West"}));
-}
-
-TEST(PeopleFile, Utf16AndLatin1FilesAreRead) {
-    ScoringTempDir dir;
-    const auto latin1 = dir.Write("latin1.ppl", "1,A,B,Z\xFCrich\n");
-    EXPECT_EQ(Utf8(PeopleFile::ReadAffiliations(latin1)), (std::vector<std::string>{"Z\xC3\xBCrich"}));
-    static const char kUtf16[] =
-        "\xFF\xFE"
-        "1\0,\0a\0,\0b\0,\0\xFC\0\r\0\n\0";
-    const std::string utf16(kUtf16, sizeof kUtf16 - 1);
-    const auto unicode = dir.Write("unicode.ppl", utf16);
-    EXPECT_EQ(Utf8(PeopleFile::ReadAffiliations(unicode)), (std::vector<std::string>{"\xC3\xBC"}));
-}
-
-TEST(PeopleFile, OverlongLineIsSkippedWhole) {
-    ScoringTempDir dir;
+TEST(PeopleFile, FilesInEveryEncodingAreReadAndOverlongLinesSkipped) {
+    KTempFolder dir;
+    WriteBytes(dir / "latin1.ppl", "1,A,B,Z\xFCrich\n");
+    EXPECT_EQ(Utf8(PeopleFile::ReadAffiliations(dir / "latin1.ppl")),
+              (std::vector<std::string>{"Z\xC3\xBCrich"}));
+    WriteBytes(dir / "unicode.ppl", Utf16Bytes(u"1,a,b,\u00FC\r\n"));
+    EXPECT_EQ(Utf8(PeopleFile::ReadAffiliations(dir / "unicode.ppl")),
+              (std::vector<std::string>{"\xC3\xBC"}));
     const std::string longLine = "1,a,b," + std::string(PeopleFile::kMaxLineLength + 10, 'x') + "\n";
-    const auto path = dir.Write("long.ppl", longLine + "2,a,b,Short\n");
-    EXPECT_EQ(Utf8(PeopleFile::ReadAffiliations(path)), (std::vector<std::string>{"Short"}));
-}
-
-TEST(PeopleFile, MissingFileRaisesTheOpenError) {
-    ScoringTempDir dir;
-    try {
-        PeopleFile::ReadAffiliations(dir.Path() / "missing.ppl");
-        FAIL() << "no error";
-    } catch (const KError& error) {
-        EXPECT_EQ(error.Code(), KErrorCode::kFileOpen);
-        EXPECT_EQ(error.Subcode(), ENOENT);
-    }
+    WriteBytes(dir / "long.ppl", longLine + "2,a,b,Short\n");
+    EXPECT_EQ(Utf8(PeopleFile::ReadAffiliations(dir / "long.ppl")), (std::vector<std::string>{"Short"}));
+    EXPECT_EQ(CaughtError([&] { PeopleFile::ReadAffiliations(dir / "missing.ppl"); }),
+              std::make_pair(int{KErrorCode::kFileOpen}, ENOENT));
 }

@@ -5,21 +5,17 @@
 #include "settings/KDefaultSettings.h"
 #include "settings/KRegistry.h"
 
-TEST(ScoringSettings, DefaultTableGivesTheDefaults) {
+TEST(ScoringSettings, DefaultTableAndAnEmptyTreeGiveTheDefaults) {
+    KRegistry empty;
     KRegistry tree;
     LoadDefaults(tree);
-    EXPECT_EQ(ReadScoringRules(tree), ScoringRules{});
-    EXPECT_EQ(ReadTimeFormat(tree), TimeFormat{});
-    EXPECT_EQ(ReadResultCodeTexts(tree).texts, ResultCodeTexts{}.texts);
-    EXPECT_EQ(ReadResultsPrecision(tree), kTicksHundredth);
+    for (KRegistry* settings : {&empty, &tree}) {
+        EXPECT_EQ(ReadScoringRules(*settings), ScoringRules{});
+        EXPECT_EQ(ReadTimeFormat(*settings), TimeFormat{});
+        EXPECT_EQ(ReadResultCodeTexts(*settings).texts, ResultCodeTexts{}.texts);
+        EXPECT_EQ(ReadResultsPrecision(*settings), kTicksHundredth);
+    }
     EXPECT_EQ(ReadResultsListName(tree), u"Results");
-}
-
-TEST(ScoringSettings, MissingKeysKeepTheDefaults) {
-    KRegistry tree;
-    EXPECT_EQ(ReadScoringRules(tree), ScoringRules{});
-    EXPECT_EQ(ReadTimeFormat(tree), TimeFormat{});
-    EXPECT_EQ(ReadResultsPrecision(tree), kTicksHundredth);
 }
 
 TEST(ScoringSettings, ReadsSiteValues) {
@@ -32,13 +28,7 @@ TEST(ScoringSettings, ReadsSiteValues) {
          u"Event\\Results\\RoundMethod:Int=2", u"Event\\Results\\TimePrecision:Int=80",
          u"Strings\\Time\\SecondFracSep:String=,x", u"Strings\\Time\\NegChr:String=",
          u"Strings\\Event\\Results\\Codes\\Disqualified:String=DIS"});
-    const ScoringRules rules = ReadScoringRules(tree);
-    EXPECT_EQ(rules.minRunners, 4);
-    EXPECT_EQ(rules.numScorers, 3);
-    EXPECT_EQ(rules.maxDisplacers, 1);
-    EXPECT_FALSE(rules.resetScores);
-    EXPECT_TRUE(rules.lapsCountUp);
-    EXPECT_FALSE(rules.unatDisplaces);
+    EXPECT_EQ(ReadScoringRules(tree), (ScoringRules{4, 3, 1, false, true, false}));
     const TimeFormat format = ReadTimeFormat(tree);
     EXPECT_EQ(format.roundMethod, RoundMethod::Round);
     EXPECT_EQ(format.secondFractionSeparator, u',');  // the first character only
