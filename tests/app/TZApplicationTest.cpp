@@ -182,6 +182,8 @@ TEST_F(TZApplicationTest, StartsAndShutsDownInTheFixedOrder) {
 }
 
 TEST_F(TZApplicationTest, FirstStartAndExitWritesTheSettingsFileAndALogOfStartAndEnd) {
+    fs::create_directories(data);
+    WriteBytes(data / "Kestrun.log", "M: 12/05/26 10:00:00: left by an earlier run\r\n");
     ASSERT_EQ(Run(), 0);
     EXPECT_TRUE(alerts.shown.empty());
     EXPECT_FALSE(app->IsActivityLogEnabled());
