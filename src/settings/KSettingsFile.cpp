@@ -28,6 +28,12 @@ KSettingsLoadResult LoadSettingsFile(KRegistry& tree, const std::filesystem::pat
         tree.Load(reader);
     } catch (const KError&) {
         result.ok = false;
+        // The file is written back at exit; keep the one that could not be read whole
+        // so what it held beyond the failure is not lost with it.
+        std::filesystem::path backup = path;
+        backup += ".bak";
+        std::filesystem::rename(path, backup, ec);
+        if (!ec) result.backup = backup;
     }
     return result;
 }

@@ -18,6 +18,9 @@ struct KSettingsLoadResult {
     bool loaded = false;
     /// The character mode detected, to write the file back in; Detect when none was read.
     KCharMode mode = KCharMode::Detect;
+    /// Where a file that could not be read was moved ("Kestrun.cfg.bak"), so the save at
+    /// exit does not overwrite it; empty when nothing was moved.
+    std::filesystem::path backup;
 };
 
 /// <documents>/Velmar/Kestrun

@@ -141,11 +141,19 @@ TEST_F(KSettingsFileTest, FailedSaveKeepsThePreviousFileAndLeavesNoTemporary) {
     EXPECT_FALSE(SaveSettingsFile(tree, blocked.Path(), KCharMode::Detect));
 }
 
-TEST_F(KSettingsFileTest, UnreadableFileIsAnErrorAndKeepsTheDefaults) {
-    std::filesystem::create_directories(File());  // a folder cannot be read as a file
+TEST_F(KSettingsFileTest, UnreadableFileIsAnErrorKeepsTheDefaultsAndIsMovedAsideBeforeTheSave) {
+    std::filesystem::create_directories(File() / "kept");  // a folder cannot be read as a file
     const KSettingsLoadResult result = LoadSettingsFile(tree, documents.Path());
     EXPECT_FALSE(result.ok || result.loaded);
     EXPECT_EQ(Left(tree), 10);
+
+    // The save at exit must not destroy what could not be read.
+    std::filesystem::path backup = File();
+    backup += ".bak";
+    EXPECT_EQ(result.backup, backup);
+    EXPECT_TRUE(std::filesystem::exists(backup / "kept"));
+    EXPECT_TRUE(SaveSettingsFile(tree, documents.Path(), result.mode));
+    EXPECT_TRUE(std::filesystem::is_regular_file(File()));
 }
 
 }  // namespace
