@@ -91,15 +91,9 @@ void EventRecord::EndUpdate() {
     Notify([&](auto& observer) { observer.UpdateEnded(*this); });
 }
 
-void EventRecord::AddObserver(EventObserver* observer) {
-    if (observer && std::find(m_observers.begin(), m_observers.end(), observer) == m_observers.end()) {
-        m_observers.push_back(observer);
-    }
-}
+void EventRecord::AddObserver(EventObserver* observer) { m_observers.Add(observer); }
 
-void EventRecord::RemoveObserver(EventObserver* observer) {
-    m_observers.erase(std::remove(m_observers.begin(), m_observers.end(), observer), m_observers.end());
-}
+void EventRecord::RemoveObserver(EventObserver* observer) { m_observers.Remove(observer); }
 
 uint32_t EventRecord::ChangeCount() const {
     return m_changeCount.load(std::memory_order_relaxed) + m_results.ChangeCount() +

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "foundation/KString.h"
+#include "scoring/ObserverList.h"
 #include "scoring/ResultList.h"
 #include "scoring/ScoringRules.h"
 
@@ -129,10 +130,9 @@ public:
 private:
     void SetInfo(KString& field, KStringView text);
     void NotifyBefore();
-    /// By index, so an observer may add or remove observers from inside a notice.
     template <class Call>
     void Notify(Call&& call) {
-        for (size_t i = 0; i < m_observers.size(); ++i) call(*m_observers[i]);
+        m_observers.Notify(call);
     }
     void NotifyAfter();
 
@@ -148,7 +148,7 @@ private:
     ResultList m_results;
     ResultList m_standings;
     EventSummaryColumns m_summaryColumns;
-    std::vector<EventObserver*> m_observers;
+    ObserverList<EventObserver> m_observers;
     std::atomic<uint32_t> m_changeCount{0};
     // Serialises the team calculation and the scoreboard thread's reads against changes.
     std::recursive_mutex m_lock;

@@ -184,15 +184,9 @@ void ResultList::NotifyFinalized() {
     Notify([&](auto& observer) { observer.AfterFinalization(*this); });
 }
 
-void ResultList::AddObserver(ResultListObserver* observer) {
-    if (observer && std::find(m_observers.begin(), m_observers.end(), observer) == m_observers.end()) {
-        m_observers.push_back(observer);
-    }
-}
+void ResultList::AddObserver(ResultListObserver* observer) { m_observers.Add(observer); }
 
-void ResultList::RemoveObserver(ResultListObserver* observer) {
-    m_observers.erase(std::remove(m_observers.begin(), m_observers.end(), observer), m_observers.end());
-}
+void ResultList::RemoveObserver(ResultListObserver* observer) { m_observers.Remove(observer); }
 
 void ResultList::SetFieldSet(std::unique_ptr<ResultFieldSet> fieldSet) {
     m_fieldSet = std::move(fieldSet);

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "foundation/KString.h"
+#include "scoring/ObserverList.h"
 #include "scoring/ResultRecord.h"
 #include "scoring/ScoringRules.h"
 #include "scoring/TickCount.h"
@@ -180,10 +181,9 @@ private:
     void RecordTextChanged(ResultRecord& record, int field);
 
     void NotifyBefore(ResultRecord* record);
-    /// By index, so an observer may add or remove observers from inside a notice.
     template <class Call>
     void Notify(Call&& call) {
-        for (size_t i = 0; i < m_observers.size(); ++i) call(*m_observers[i]);
+        m_observers.Notify(call);
     }
     void Touch() { m_changeCount.fetch_add(1, std::memory_order_relaxed); }
 
@@ -199,7 +199,7 @@ private:
     ResultGroup m_groups[5];
     bool m_indexed[kTextFieldCount] = {};
     std::unordered_map<KString, Bucket> m_index[kTextFieldCount];
-    std::vector<ResultListObserver*> m_observers;
+    ObserverList<ResultListObserver> m_observers;
     std::atomic<uint32_t> m_changeCount{0};
     std::unique_ptr<ResultFieldSet> m_fieldSet;
     std::vector<uint8_t> m_fieldSetBytes;  // a stored field set nobody has claimed, written back as read

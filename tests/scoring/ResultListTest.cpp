@@ -293,23 +293,24 @@ TEST(ResultList, NotifiesBeforeAndAfterChangesAndSortsLazily) {
     EXPECT_EQ(recorder.log.size(), heard);
 }
 
-TEST(ResultList, AnObserverMayLeaveFromInsideANotice) {
-    struct Leaver : ResultListObserver {
+TEST(ResultList, ObserversMayLeaveFromInsideANoticeAndTheOthersStillHearIt) {
+    struct Counter : ResultListObserver {
         void AfterChange(ResultList& list, ResultRecord&, bool) override {
             ++calls;
-            list.RemoveObserver(this);
+            for (ResultListObserver* observer : leaving) list.RemoveObserver(observer);
         }
+        std::vector<ResultListObserver*> leaving;
         int calls = 0;
-    } first, second;
+    } first, second, third;
+    first.leaving = {&first, &third};  // third is removed before its turn
     ResultList list;
     ResultRecord* r = list.Add();
-    list.AddObserver(&first);
-    list.AddObserver(&second);
+    for (Counter* observer : {&first, &second, &third}) list.AddObserver(observer);
     r->SetLane(u"1");
     r->SetLane(u"2");
-    r->SetLane(u"3");
     EXPECT_EQ(first.calls, 1);
-    EXPECT_EQ(second.calls, 1);
+    EXPECT_EQ(second.calls, 2);
+    EXPECT_EQ(third.calls, 0);
 }
 
 TEST(ResultList, FindByTextFollowsChangesInSortedOrder) {
