@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <optional>
+#include <sstream>
 #include <thread>
 
 #include "foundation/KLog.h"
@@ -48,9 +49,16 @@ protected:
         if (split) record->SetCumSplitTime(Seconds(*split));
         return record;
     }
-    /// Finishers whose times follow their places.
-    void AddTeam(const KString& team, std::initializer_list<int32_t> places) {
-        for (int32_t place : places) Add(team, 600.0 + place, place);
+    /// Finishers written as "A 1 2 3, UNA 4": each group a team and its runners' places, times
+    /// following the places, created in the order written.
+    void AddMeet(const std::string& meet) {
+        std::istringstream groups(meet);
+        for (std::string group; std::getline(groups, group, ',');) {
+            std::istringstream words(group);
+            std::string team;
+            words >> team;
+            for (int32_t place; words >> place;) Add(FromUtf8(team), 600.0 + place, place);
+        }
     }
     void Restart() {
         event.Results().Clear();
@@ -70,9 +78,13 @@ protected:
         }
         return out;
     }
-    std::vector<int32_t> PlaceList(const KString& team) {
-        ResultRecord* line = event.Standings().Find(TextField::Affiliation, team);
-        return line ? line->PlaceList() : std::vector<int32_t>{};
+    /// The place list of a team line, as "1 2 3".
+    std::string PlaceList(const KString& team) {
+        std::string out;
+        if (ResultRecord* line = event.Standings().Find(TextField::Affiliation, team)) {
+            for (int32_t place : line->PlaceList()) out += (out.empty() ? "" : " ") + std::to_string(place);
+        }
+        return out;
     }
 
     StandaloneScorer scorer;
@@ -83,95 +95,72 @@ private:
     int m_nextId = 0;
 };
 
-using Places = std::vector<int32_t>;
-
 }  // namespace
 
-TEST_F(TeamScoringTest, FirstFiveAgainstNextFiveScoreFifteenAndForty) {
-    AddTeam(u"A", {1, 2, 3, 4, 5});
-    AddTeam(u"B", {6, 7, 8, 9, 10});
-    EXPECT_EQ(Standings(), "A:1:15:5:5 | B:2:40:5:5");
-    EXPECT_EQ(PlaceList(u"A"), (Places{1, 2, 3, 4, 5}));
-}
-
-TEST_F(TeamScoringTest, DisplacersPushOtherTeamsDownButTheEighthRunnerDoesNot) {
-    AddTeam(u"A", {1, 2, 3, 4, 5, 6, 7, 8});
-    AddTeam(u"B", {9, 10, 11, 12, 13});
-    // B's first runner is the 8th counted (A's 6th and 7th count, its 8th does not): 8+9+10+11+12.
-    EXPECT_EQ(Standings(), "A:1:15:7:8 | B:2:50:5:5");
-    EXPECT_EQ(PlaceList(u"A"), (Places{1, 2, 3, 4, 5, 6, 7}));
-}
-
-TEST_F(TeamScoringTest, NonScoringRunnerTakesAPositionOnlyWhenNonScoringDisplaces) {
+TEST_F(TeamScoringTest, ScoresFinishersByCrossCountryRules) {
     const struct {
-        bool displaces;
-        const char* standings;
+        const char* meet;
+        ScoringRules rules;
+        const char* unofficial;
+        const char* finalized;      ///< the same as unofficial when null
+        const char* topTeamPlaces;  ///< after finalizing
     } cases[] = {
-        {true, "A:1:18:5:5"},   // 1+2+4+5+6: the runner after UNA gets 4 points
-        {false, "A:1:15:5:5"},  // 1+2+3+4+5: UNA is skipped entirely
+        {"A 1 2 3 4 5, B 6 7 8 9 10", {}, "A:1:15:5:5 | B:2:40:5:5", nullptr, "1 2 3 4 5"},
+        // A's 6th and 7th push B down, its 8th does not: B scores 8+9+10+11+12.
+        {"A 1 2 3 4 5 6 7 8, B 9 10 11 12 13", {}, "A:1:15:7:8 | B:2:50:5:5", nullptr, "1 2 3 4 5 6 7"},
+        // The runner after an unattached one gets 4 points when non-scoring runners displace, else 3.
+        {"A 1 2, UNA 3, A 4 5 6", {}, "A:1:18:5:5", nullptr, "1 2 4 5 6"},
+        {"A 1 2, UNA 3, A 4 5 6", {.unatDisplaces = false}, "A:1:15:5:5", nullptr, "1 2 4 5 6"},
+        // Equal points: the 6th runner decides; a team without one loses; both without share the place.
+        // Finalized, C is set aside and B wins outright.
+        {"A 1 3 8 9 11 12, C 2, B 4 5 6 7 10 13",
+         {},
+         "A:1:32:6:6 | B:2:32:6:6 | C:-1:2:1:1",
+         "B:1:27:6:6 | A:2:28:6:6 | C:-1:0:0:1",
+         "4 5 6 7 10 13"},
+        {"A 1 3 8 9 11 13, C 2, B 4 5 6 7 10 12",
+         {},
+         "B:1:32:6:6 | A:2:32:6:6 | C:-1:2:1:1",
+         "B:1:27:6:6 | A:2:28:6:6 | C:-1:0:0:1",
+         "4 5 6 7 10 12"},
+        {"A 1 3 8 9 11, C 2, B 4 5 6 7 10 12",
+         {},
+         "B:1:32:6:6 | A:2:32:5:5 | C:-1:2:1:1",
+         "B:1:27:6:6 | A:2:28:5:5 | C:-1:0:0:1",
+         "4 5 6 7 10 12"},
+        {"A 1 3 8 9 11, C 2, B 4 5 6 7 10",
+         {},
+         "A:1:32:5:5 | B:1:32:5:5 | C:-1:2:1:1",
+         "B:1:27:5:5 | A:2:28:5:5 | C:-1:0:0:1",
+         "4 5 6 7 10"},
+        // Shared places share the points and the next place follows: A 1 + 2, B 2 + 4.
+        {"A 1 2, B 2 4", {.minRunners = 2, .numScorers = 2}, "A:1:3:2:2 | B:2:6:2:2", nullptr, "1 2"},
+        // Too-small teams keep their points unofficially; finalized, their runners stand behind
+        // everyone, so the qualified teams score as if they had not run.
+        {"D 1 2 3 4, A 5 6 7 8 9, B 10 11 12 13 14, S 15",
+         {},
+         "A:1:35:5:5 | B:2:60:5:5 | D:-1:10:4:4 | S:-1:15:1:1",
+         "A:1:15:5:5 | B:2:40:5:5 | D:-1:0:0:4 | S:-1:0:0:1",
+         "5 6 7 8 9"},
+        // The settings are read at every calculation.
+        {"A 1 2 3 4", {}, "A:-1:10:4:4", "A:-1:0:0:4", ""},
+        {"A 1 2 3 4", {.minRunners = 4}, "A:1:10:4:4", nullptr, "1 2 3 4"},
+        {"A 1 2 3 4", {.minRunners = 4, .numScorers = 2, .maxDisplacers = 0}, "A:1:3:2:4", nullptr, "1 2"},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.meet);
         Restart();
-        AddTeam(u"A", {1, 2});
-        AddTeam(u"UNA", {3});
-        AddTeam(u"A", {4, 5, 6});
-        rules.unatDisplaces = c.displaces;
-        EXPECT_EQ(Standings(), c.standings) << c.displaces;
-        EXPECT_EQ(PlaceList(u"A"), (Places{1, 2, 4, 5, 6}));
+        AddMeet(c.meet);
+        rules = c.rules;
+        EXPECT_EQ(Standings(false), c.unofficial);
+        EXPECT_FALSE(event.Standings().IsOfficial());
+        EXPECT_EQ(Standings(true), c.finalized ? c.finalized : c.unofficial);
+        EXPECT_TRUE(event.Standings().IsOfficial());
+        EXPECT_EQ(PlaceList(event.Standings().At(0)->Affiliation()), c.topTeamPlaces);
+        // Finalizing leaves the results alone, and the next update is unofficial again.
+        EXPECT_TRUE(event.Results().At(0)->Time() == Seconds(601));
+        EXPECT_EQ(Standings(false), c.unofficial);
     }
-}
-
-TEST_F(TeamScoringTest, EqualPointsAreBrokenByTheSixthRunner) {
-    // C's single runner at 2 leaves 1 and 3..11 for A and B: 32 points each.
-    const struct {
-        std::optional<int32_t> sixthA, sixthB;
-        const char* standings;
-    } cases[] = {
-        {12, 13, "A:1:32:6:6 | B:2:32:6:6 | C:-1:2:1:1"},
-        {13, 12, "B:1:32:6:6 | A:2:32:6:6 | C:-1:2:1:1"},
-        {std::nullopt, 12, "B:1:32:6:6 | A:2:32:5:5 | C:-1:2:1:1"},  // a team without a 6th loses
-        // Both without: the same place, the earlier-created line first.
-        {std::nullopt, std::nullopt, "A:1:32:5:5 | B:1:32:5:5 | C:-1:2:1:1"},
-    };
-    for (const auto& c : cases) {
-        Restart();
-        AddTeam(u"A", {1, 3, 8, 9, 11});
-        AddTeam(u"C", {2});
-        AddTeam(u"B", {4, 5, 6, 7, 10});
-        if (c.sixthA) AddTeam(u"A", {*c.sixthA});
-        if (c.sixthB) AddTeam(u"B", {*c.sixthB});
-        EXPECT_EQ(Standings(), c.standings);
-    }
-}
-
-TEST_F(TeamScoringTest, SharedPlacesShareThePointsAndTheNextPlaceFollows) {
-    Add(u"A", 600.0, 1);
-    Add(u"B", 601.0, 2);
-    Add(u"A", 601.0, 2);
-    Add(u"B", 602.0, 4);
-    rules.minRunners = rules.numScorers = 2;
-    EXPECT_EQ(Standings(), "A:1:3:2:2 | B:2:6:2:2");  // A: 1 + 2, B: 2 + 4
-}
-
-TEST_F(TeamScoringTest, TooSmallTeamsKeepTheirPointsUnofficiallyAndScoreNothingWhenFinalized) {
-    AddTeam(u"D", {1, 2, 3, 4});
-    AddTeam(u"A", {5, 6, 7, 8, 9});
-    AddTeam(u"B", {10, 11, 12, 13, 14});
-    AddTeam(u"S", {15});
-    const std::string unofficial = "A:1:35:5:5 | B:2:60:5:5 | D:-1:10:4:4 | S:-1:15:1:1";
-    EXPECT_EQ(Standings(false), unofficial);
-    EXPECT_FALSE(event.Standings().IsOfficial());
-    // Finalized: D's and S's runners stand behind everyone, so A and B score as if they had not run.
-    EXPECT_EQ(Standings(true), "A:1:15:5:5 | B:2:40:5:5 | D:-1:0:0:4 | S:-1:0:0:1");
-    EXPECT_TRUE(event.Standings().IsOfficial());
-    EXPECT_EQ(PlaceList(u"A"), (Places{5, 6, 7, 8, 9}));
-    // The results themselves are untouched by finalizing.
-    EXPECT_EQ(event.Results().Size(), 15u);
-    EXPECT_EQ(event.Results().At(0)->Affiliation(), u"D");
-    EXPECT_TRUE(event.Results().At(0)->Time() == Seconds(601));
-    // The next update makes the standings unofficial again.
-    EXPECT_EQ(Standings(false), unofficial);
-    EXPECT_FALSE(event.Standings().IsOfficial());
 }
 
 TEST_F(TeamScoringTest, OnlyRunnersAtTheLeadersLapsScoreWhenScoresResetAtEachSplit) {
@@ -196,15 +185,15 @@ TEST_F(TeamScoringTest, OnlyRunnersAtTheLeadersLapsScoreWhenScoresResetAtEachSpl
 }
 
 TEST_F(TeamScoringTest, CodedRunnersAreListedWithPlaceZeroButOnlyAdvancedIsAMember) {
-    AddTeam(u"A", {1, 2, 3, 4});
+    AddMeet("A 1 2 3 4");
     Add(u"A", 650.0, -1, ResultCode::Advanced);
     Add(u"A", std::nullopt, -1, ResultCode::DidNotFinish, 0, 400.0);
     Add(u"F", std::nullopt, -1, ResultCode::DidNotFinish, 0, 410.0);  // F's only time-valid runner
     Add(u"F", std::nullopt, -1, ResultCode::Disqualified);
     EXPECT_EQ(Standings(), "A:1:10:4:5 | F:-1:0:1:0");
-    EXPECT_EQ(PlaceList(u"A"), (Places{1, 2, 3, 4, 0, 0}));
+    EXPECT_EQ(PlaceList(u"A"), "1 2 3 4 0 0");
     // The first runner of an affiliation counts when time-valid, even with place 0.
-    EXPECT_EQ(PlaceList(u"F"), (Places{0}));
+    EXPECT_EQ(PlaceList(u"F"), "0");
 }
 
 TEST_F(TeamScoringTest, FourFinishersAndADidNotFinishAreAnIncompleteTeam) {
@@ -218,8 +207,7 @@ TEST_F(TeamScoringTest, FourFinishersAndADidNotFinishAreAnIncompleteTeam) {
     };
     for (const auto& c : cases) {
         Restart();
-        AddTeam(u"G", {1, 2, 3, 4});
-        AddTeam(u"H", {5, 6, 7, 8, 9});
+        AddMeet("G 1 2 3 4, H 5 6 7 8 9");
         Add(u"G", std::nullopt, -1, c.code, 0, c.split);
         EXPECT_EQ(Standings(), "H:1:35:5:5 | G:-1:10:4:4") << static_cast<int>(c.code);
         EXPECT_EQ(Standings(true), "H:1:15:5:5 | G:-1:0:0:4") << static_cast<int>(c.code);
@@ -227,24 +215,12 @@ TEST_F(TeamScoringTest, FourFinishersAndADidNotFinishAreAnIncompleteTeam) {
 }
 
 TEST_F(TeamScoringTest, NonScoringListIsExactAndFollowsDeletes) {
-    AddTeam(u"una", {1, 2, 3, 4, 5});  // lower case is not UNA: a team
-    AddTeam(u"Guests", {6, 7, 8, 9, 10});
-    AddTeam(u"A", {11, 12, 13, 14, 15});
+    AddMeet("una 1 2 3 4 5, Guests 6 7 8 9 10, A 11 12 13 14 15");  // una in lower case is a team
     scorer.nonScoring.Add(u"Guests");
     scorer.nonScoring.Insert(u"Guests");
     EXPECT_EQ(Standings(), "una:1:15:5:5 | A:2:65:5:5");
     EXPECT_TRUE(scorer.nonScoring.Delete(3));
     EXPECT_EQ(Standings(), "una:1:15:5:5 | Guests:2:40:5:5 | A:3:65:5:5");
-}
-
-TEST_F(TeamScoringTest, SettingsAreReadAtEveryCalculation) {
-    AddTeam(u"A", {1, 2, 3, 4});
-    EXPECT_EQ(Standings(), "A:-1:10:4:4");
-    rules.minRunners = 4;
-    EXPECT_EQ(Standings(), "A:1:10:4:4");
-    rules.numScorers = 2;
-    rules.maxDisplacers = 0;
-    EXPECT_EQ(Standings(), "A:1:3:2:4");
 }
 
 TEST_F(TeamScoringTest, ActivityLogShowsEachPassWhenEnabled) {
@@ -253,8 +229,7 @@ TEST_F(TeamScoringTest, ActivityLogShowsEachPassWhenEnabled) {
     bool enabled = true;
     scorer.scoring.SetActivityLog(&log, [&enabled] { return enabled; });
     EXPECT_EQ(Standings(), "");  // no results: no teams, but the header is still logged
-    AddTeam(u"A", {1, 2, 3, 4, 5});
-    AddTeam(u"D", {6});
+    AddMeet("A 1 2 3 4 5, D 6");
     enabled = false;
     Standings(false);
     enabled = true;
@@ -290,7 +265,7 @@ TEST_F(TeamScoringTest, ActivityLogShowsEachPassWhenEnabled) {
 TEST_F(TeamScoringTest, FinalizeShowsBusyStatusAndProgressAndClearsThem) {
     RecordingProgress progress;
     scorer.scoring.SetProgress(&progress);
-    AddTeam(u"A", {1, 2, 3, 4, 5});
+    AddMeet("A 1 2 3 4 5");
     Standings(false);
     EXPECT_TRUE(progress.calls.empty());  // unofficial runs leave the window alone
     EXPECT_EQ(progress.progressCalls, 0);
@@ -322,7 +297,7 @@ TEST_F(TeamScoringTest, ReadersOfTheEventWaitUntilTheCalculationEnds) {
         bool gotDuringRun = false;
     } watcher(event);
     event.Standings().AddObserver(&watcher);
-    AddTeam(u"A", {1, 2, 3, 4, 5});
+    AddMeet("A 1 2 3 4 5");
     scorer.scoring.CalculateStandings(event, true);
     watcher.reader.join();
     event.Standings().RemoveObserver(&watcher);
