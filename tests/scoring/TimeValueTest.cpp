@@ -16,7 +16,7 @@ const TimeFormat kDefault;
 
 }  // namespace
 
-TEST(TickCount, ExactIn48BitsWithTruncatingDivisionAndDecimalText) {
+TEST(TickCount, ExactIn48BitsWithTruncatingDivision) {
     EXPECT_EQ(kTicksSecond.Value(), 80000);
     EXPECT_EQ(kTicksDay.Value(), 6912000000LL);
     EXPECT_EQ((kTicksDay * TickCount{3}).Value(), 3 * 6912000000LL);
@@ -27,16 +27,6 @@ TEST(TickCount, ExactIn48BitsWithTruncatingDivisionAndDecimalText) {
     EXPECT_EQ(r.remainder.Value(), -1);
     r = TickCount{7}.Divide(TickCount{0});  // no crash: quotient 0, the rest remains
     EXPECT_EQ(r.remainder.Value(), 7);
-
-    KString text = u"x";
-    TickCount::FromInt64(-6912000000LL).AppendDecimal(text);
-    EXPECT_EQ(text, u"x-6912000000");
-    size_t pos = 2;
-    EXPECT_EQ(TickCount::ReadDecimal(text, pos)->Value(), 6912000000LL);
-    EXPECT_EQ(pos, text.size());
-    pos = 0;
-    EXPECT_FALSE(TickCount::ReadDecimal(u"140737488355328", pos));  // 2^47 does not fit
-    EXPECT_EQ(pos, 0u);
 }
 
 TEST(TimeValue, ValidityPrecisionArithmeticAndComparison) {
