@@ -105,9 +105,10 @@ std::vector<uint8_t> OldEventBytes(uint32_t recordVersion = 0x20006, uint32_t te
     T(80000LL * 1500, kTicksTenth).Store(out);
     out.WriteInt(0);  // code
     for (int i = 0; i < 6; ++i) out.WriteWord(0xDEADBEEF);
-    for (int i = 0; i < 3; ++i) TimeValue{}.Store(out);
-    out.WriteInt(0);  // laps
-    for (int i = 0; i < 3; ++i) TimeValue{}.Store(out);
+    // Delta, cumulative split and last split times, the laps, speed, pace and best split time.
+    for (int i = 0; i < 3; ++i) T(1000 + i, kTicksUnit).Store(out);
+    out.WriteInt(3);
+    for (int i = 3; i < 6; ++i) T(1000 + i, kTicksUnit).Store(out);
     out.WriteWord(0);  // no field set
     out.WriteText(u"Standings");
     out.WriteWord(ResultList::kFlagUnofficial | ResultList::kFlagStandings);
@@ -174,6 +175,12 @@ TEST(EventFile, LoadsOlderVersions) {
     EXPECT_EQ(r.Place(), 2);
     EXPECT_FALSE(r.ReacTime().IsValid());
     EXPECT_TRUE(r.Time().IsIdentical(T(80000LL * 1500, kTicksTenth)));
+    int64_t ticks = 1000;
+    for (auto time : {&ResultRecord::DeltaTime, &ResultRecord::CumSplitTime, &ResultRecord::LastSplitTime,
+                      &ResultRecord::Speed, &ResultRecord::Pace, &ResultRecord::BestSplitTime}) {
+        EXPECT_TRUE((r.*time)().IsIdentical(T(ticks++, kTicksUnit)));
+    }
+    EXPECT_EQ(r.LapsToGo(), 3);
     EXPECT_TRUE(event.SummaryColumns().groups[0].empty());
 
     // The same record written at 0x20007 reads back the same.

@@ -168,18 +168,19 @@ TEST(ResultList, WithoutFinishersSplitsGivePlaces) {
     const struct {
         KStringView id;
         int laps;
-        int64_t split;
-    } runners[] = {{u"a", 2, 500}, {u"b", 1, 900}, {u"c", 1, 800}, {u"d", 1, 800}, {u"e", 2, 500}};
+        int64_t split;  // 0: none
+    } runners[] = {{u"a", 2, 900}, {u"b", 1, 900}, {u"c", 1, 800},    {u"d", 1, 800},
+                   {u"e", 2, 950}, {u"f", 4, 500}, {u"nosplit", 3, 0}};
     for (const auto& runner : runners) {
         ResultRecord* r = AddRunner(list, runner.id);
         r->SetLapsToGo(runner.laps);
-        r->SetCumSplitTime(Secs(runner.split));
+        if (runner.split) r->SetCumSplitTime(Secs(runner.split));
     }
-    AddRunner(list, u"nosplit")->SetLapsToGo(1);
-    EXPECT_EQ(Order(list), "c d b nosplit a e");
-    EXPECT_EQ(Order(list, true), "1 1 3 -1 -1 -1");  // the split run ends at the first runner without one
-    EXPECT_EQ(list.Group(ResultGroupKind::Split).count, 3u);
-    EXPECT_EQ(list.Group(ResultGroupKind::OnCourse).count, 6u);
+    EXPECT_EQ(Order(list), "c d b a e nosplit f");
+    // Ties need equal laps too; the split run ends at the first runner without a split.
+    EXPECT_EQ(Order(list, true), "1 1 3 4 5 -1 -1");
+    EXPECT_EQ(list.Group(ResultGroupKind::Split).count, 5u);
+    EXPECT_EQ(list.Group(ResultGroupKind::OnCourse).count, 7u);
     EXPECT_EQ(list.Group(ResultGroupKind::Finished).count, 0u);
 }
 
@@ -240,9 +241,8 @@ TEST(ResultList, StandingsOrderAndTeamPlaces) {
         return out;
     };
     const std::string expected =
-        "best:1 tie6th11:2 tie6th12:3 tieNo6th:4 tieNo6thB:4 tie7th:6 tieNo7th:7 small4b:-1 small4:-1 "
-        "small3:-1 "
-        "zero:8 ";
+        "best:1 tie6th11:2 tie6th12:3 tieNo6th:4 tieNo6thB:4 tie7th:6 tieNo7th:7 "
+        "small4b:-1 small4:-1 small3:-1 zero:8 ";
     EXPECT_EQ(order(), expected);
     ScoringRules rules;
     rules.maxDisplacers = INT32_MAX;  // compares only the entries there are
