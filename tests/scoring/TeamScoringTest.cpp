@@ -223,18 +223,26 @@ TEST_F(TeamScoringTest, NonScoringListIsExactAndFollowsDeletes) {
     EXPECT_EQ(Standings(), "una:1:15:5:5 | Guests:2:40:5:5 | A:3:65:5:5");
 }
 
-TEST_F(TeamScoringTest, ActivityLogShowsEachPassWhenEnabled) {
+TEST_F(TeamScoringTest, ActivityLogAndProgressShowEachPass) {
     KTempFolder dir;
     KLog log(dir.Path());
     bool enabled = true;
     scorer.scoring.SetActivityLog(&log, [&enabled] { return enabled; });
+    RecordingProgress progress;
+    scorer.scoring.SetProgress(&progress);
     EXPECT_EQ(Standings(), "");  // no results: no teams, but the header is still logged
     AddMeet("A 1 2 3 4 5, D 6");
     enabled = false;
     Standings(false);
     enabled = true;
     Standings(false);
+    EXPECT_TRUE(progress.calls.empty());  // unofficial runs leave the window alone
+    EXPECT_EQ(progress.progressCalls, 0);
     Standings(true);
+    EXPECT_EQ(progress.calls, (std::vector<std::string>{"busy", "status:Preparing to Finalize Data...",
+                                                        "status:Finalizing Data...", "status:", "idle"}));
+    EXPECT_GT(progress.progressCalls, 2);
+    EXPECT_EQ(progress.lastPercent, 0);  // reset after the run
 
     std::vector<std::string> texts;
     for (const KString& line : FileLines(dir / KLog::kFileName)) {
@@ -260,21 +268,6 @@ TEST_F(TeamScoringTest, ActivityLogShowsEachPassWhenEnabled) {
                          "-1,D,0,0,1",
                          "End Calculating Unofficial Team Standings",
                      }));
-}
-
-TEST_F(TeamScoringTest, FinalizeShowsBusyStatusAndProgressAndClearsThem) {
-    RecordingProgress progress;
-    scorer.scoring.SetProgress(&progress);
-    AddMeet("A 1 2 3 4 5");
-    Standings(false);
-    EXPECT_TRUE(progress.calls.empty());  // unofficial runs leave the window alone
-    EXPECT_EQ(progress.progressCalls, 0);
-
-    Standings(true);
-    EXPECT_EQ(progress.calls, (std::vector<std::string>{"busy", "status:Preparing to Finalize Data...",
-                                                        "status:Finalizing Data...", "status:", "idle"}));
-    EXPECT_GT(progress.progressCalls, 2);
-    EXPECT_EQ(progress.lastPercent, 0);  // reset after the run
 }
 
 TEST_F(TeamScoringTest, ReadersOfTheEventWaitUntilTheCalculationEnds) {
