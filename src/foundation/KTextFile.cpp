@@ -253,3 +253,17 @@ void KTextWriter::Commit() {
     Flush();
     m_file.Commit();
 }
+
+bool WriteTextFile(const std::filesystem::path& path, KCharMode mode,
+                   const std::function<void(KTextWriter&)>& write) {
+    try {
+        KTextWriter writer(path, mode);
+        write(writer);
+        writer.Commit();
+        return true;
+    } catch (const KError&) {
+        return false;
+    } catch (const std::filesystem::filesystem_error&) {
+        return false;
+    }
+}

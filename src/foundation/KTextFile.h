@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -99,3 +100,9 @@ private:
     KCharMode m_mode;
     std::string m_buffer;
 };
+
+/// Writes a whole text file through a KTextWriter: `write` fills it, then it is
+/// committed. False on any failure (the previous file is then intact), for callers that
+/// report a failed save with an error code of their own.
+bool WriteTextFile(const std::filesystem::path& path, KCharMode mode,
+                   const std::function<void(KTextWriter&)>& write);

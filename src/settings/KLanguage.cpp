@@ -136,18 +136,10 @@ bool WriteLanguageFile(KRegistry& tree, const std::filesystem::path& programFold
     const KString name = EntryFileName(*entry);
     if (name.empty()) return false;
     const KString header = entry->Value().substr(name.size() + 1);
-    if (mode == KCharMode::Detect) mode = KCharMode::Unicode;
-    try {
-        KTextWriter writer(programFolder / ToPath(name), mode);
+    return WriteTextFile(programFolder / ToPath(name), mode, [&](KTextWriter& writer) {
         writer.WriteLine(header);
         writer.WriteLine(KRegistry::kHeader);
         if (const KRGroup* strings = tree.FindGroup(u"Strings\\"))
             strings->Write(KStringView(), [&writer](KStringView line) { writer.WriteLine(line); });
-        writer.Commit();
-        return true;
-    } catch (const KError&) {
-        return false;
-    } catch (const std::filesystem::filesystem_error&) {
-        return false;
-    }
+    });
 }

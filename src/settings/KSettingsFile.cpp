@@ -41,15 +41,6 @@ KSettingsLoadResult LoadSettingsFile(KRegistry& tree, const std::filesystem::pat
 bool SaveSettingsFile(KRegistry& tree, const std::filesystem::path& documentsFolder, KCharMode mode) {
     // Texts come from the default table and the language file at every start.
     if (KRGroup* strings = tree.FindGroup(u"Strings\\")) strings->SetSaved(false);
-    if (mode == KCharMode::Detect) mode = KCharMode::Unicode;
-    try {
-        KTextWriter writer(SettingsFilePath(documentsFolder), mode);
-        tree.Save(writer);
-        writer.Commit();
-        return true;
-    } catch (const KError&) {
-        return false;
-    } catch (const std::filesystem::filesystem_error&) {
-        return false;
-    }
+    return WriteTextFile(SettingsFilePath(documentsFolder), mode,
+                         [&tree](KTextWriter& writer) { tree.Save(writer); });
 }
