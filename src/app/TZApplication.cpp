@@ -1,5 +1,8 @@
 #include "app/TZApplication.h"
 
+#include "scoring/NonScoringAffiliations.h"
+#include "scoring/ScoringSettings.h"
+
 #include <sys/resource.h>
 
 #include <QGuiApplication>
@@ -92,6 +95,15 @@ void TZApplication::Hook(const std::string& name) {
     StartupHook(name);
 }
 
+void TZApplication::StartupHook(const std::string& name) {
+    // The subsystems built so far; the others land with their own hooks.
+    if (name == "TimeFormatting") {
+        SetTimeFormat(ReadTimeFormat(*m_settings));
+    } else if (name == "ResultCodes") {
+        SetResultCodeTexts(ReadResultCodeTexts(*m_settings));
+    }
+}
+
 void TZApplication::Unhook(const std::string& name) {
     Step("unhook:" + name);
     ShutdownHook(name);
@@ -174,7 +186,9 @@ int TZApplication::Run() {
     Hook("CreatePeopleFileType");
     Hook("CreateSources");
     Hook("CreateScoreboards");
-    Hook("CreateNonScoringAffiliations");
+    Step("CreateNonScoringAffiliations");
+    m_nonScoring = std::make_unique<NonScoringAffiliations>(*m_settings, *m_alerts);
+    m_nonScoring->Rebuild();
     Step("ActivityLogFlag");
     if (KRBool* flag = m_settings->FindBool(u"General\\ActivityLog")) {
         m_activityLogEnabled = flag->Value();
@@ -213,6 +227,7 @@ int TZApplication::Run() {
     Step("SaveSettingsFile");
     SaveSettingsFile();
     Step("DestroySettings");
+    m_nonScoring.reset();
     m_settings.reset();
     KRNodeTypes::Unregister();
     Step("CloseLog");

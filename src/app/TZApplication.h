@@ -28,6 +28,7 @@ class KRegistry;
 class KZSplash;
 class TInstanceCounter;
 class TZAlerts;
+class NonScoringAffiliations;
 class TZIpcServer;
 
 /// Where the program finds and keeps its files, and how it talks to the
@@ -97,6 +98,8 @@ public:
 
     KRegistry* Settings() const { return m_settings.get(); }
     KLog* Log() const { return m_log.get(); }
+    /// The non-scoring affiliations that team scoring tests runners against.
+    NonScoringAffiliations* NonScoring() const { return m_nonScoring.get(); }
     TZControl* MainWindow() const { return m_mainWindow; }
     KZSplash* Splash() const { return m_splash.get(); }
     TIpcService& IpcService() { return m_ipc; }
@@ -117,7 +120,7 @@ protected:
     void TerminationRequested() override;
 
     // Hooks of later parts, in start-up order (shutdown hooks run in reverse).
-    virtual void StartupHook(const std::string& name) { (void)name; }
+    virtual void StartupHook(const std::string& name);
     virtual void ShutdownHook(const std::string& name) { (void)name; }
 
 private:
@@ -158,6 +161,7 @@ private:
     bool m_resourcesLoaded = false;
     QString m_resourceFile;
     std::unique_ptr<KLog> m_log;
+    std::unique_ptr<NonScoringAffiliations> m_nonScoring;
     bool m_activityLogEnabled = false;
     bool m_dataDisplay = false;
     QPointer<TZControl> m_mainWindow;

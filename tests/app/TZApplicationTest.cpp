@@ -12,6 +12,7 @@
 #include "app/KZSplash.h"
 #include "app/TInstanceCounter.h"
 #include "app/TZControl.h"
+#include "scoring/NonScoringAffiliations.h"
 #include "settings/KRegistry.h"
 
 namespace {
@@ -28,6 +29,7 @@ public:
 
 protected:
     void StartupHook(const std::string& name) override {
+        TZApplication::StartupHook(name);
         if (onHook) onHook(*this, name);
     }
     bool Idle(int count) override {
@@ -136,7 +138,7 @@ TEST_F(TZApplicationTest, StartsAndShutsDownInTheFixedOrder) {
                                          "hook:CreatePeopleFileType",
                                          "hook:CreateSources",
                                          "hook:CreateScoreboards",
-                                         "hook:CreateNonScoringAffiliations",
+                                         "CreateNonScoringAffiliations",
                                          "ActivityLogFlag",
                                          "hook:CreateDisplayWindow",
                                          "RemoveSplash",
@@ -212,12 +214,20 @@ TEST_F(TZApplicationTest, LaterStartReadsTheSettingsFileAndWritesItBackInItsMode
     fs::create_directories(data);
     WriteBytes(data / "Kestrun.cfg",
                "Registry Version: 1.00\r\n\\:,1=\r\n\\General\\:,1=\r\n\\General\\ActivityLog:Bool,1=1\r\n"
-               "\\Language\\:,1=\r\n\\Language\\Choice:String,1=\r\n");
+               "\\Language\\:,1=\r\n\\Language\\Choice:String,1=\r\n"
+               "\\Results\\:,1=\r\n\\Results\\Unattached\\:,1=\r\n"
+               "\\Results\\Unattached\\4\\:,1=\r\n\\Results\\Unattached\\4\\Name:String,1=Zephyr\r\n"
+               "\\Results\\Unattached\\5\\:,1=\r\n\\Results\\Unattached\\5\\Name:String,1=Acme\r\n");
     WriteBytes(program / "Test.lng", kGerman);
     KString errorTitle;
-    ASSERT_EQ(
-        Run([&](TestApplication& self) { errorTitle = self.Settings()->GetText(u"Strings\\Alerts\\Error"); }),
-        0);
+    bool nonScoring = false;
+    ASSERT_EQ(Run([&](TestApplication& self) {
+                  errorTitle = self.Settings()->GetText(u"Strings\\Alerts\\Error");
+                  nonScoring =
+                      self.NonScoring()->IsNonScoring(u"Acme") && self.NonScoring()->IsNonScoring(u"UNA");
+              }),
+              0);
+    EXPECT_TRUE(nonScoring) << "the non-scoring list is rebuilt from the settings at start-up";
     EXPECT_TRUE(app->SettingsFileLoaded());
     EXPECT_TRUE(app->IsActivityLogEnabled());
     EXPECT_FALSE(Has(app->Trace(), "ChooseSystemLanguage"));
@@ -225,6 +235,8 @@ TEST_F(TZApplicationTest, LaterStartReadsTheSettingsFileAndWritesItBackInItsMode
     const std::string settings = ReadBytes(data / "Kestrun.cfg");  // single-byte as it was read
     EXPECT_NE(settings.find("\\General\\ActivityLog:Bool,1=1\r\n"), std::string::npos);
     EXPECT_NE(settings.find("\\Language\\Choice:String,1=\r\n"), std::string::npos);
+    EXPECT_NE(settings.find("\\Results\\Unattached\\4\\Name:String,1=Acme\r\n"), std::string::npos)
+        << "entries after the built-ins are stored sorted";
 }
 
 TEST_F(TZApplicationTest, MissingResourceFileEndsWithMinusOneInTheSystemsLanguageAndWritesNothing) {
