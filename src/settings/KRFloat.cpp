@@ -4,15 +4,7 @@
 #include <cmath>
 #include <string>
 
-void KRFloat::SetValue(double value) {
-    if (m_setter) {
-        m_setter(*this, value);
-    } else {
-        StoreValue(value);
-    }
-}
-
-std::optional<double> KRFloat::ParseDouble(KStringView text) {
+std::optional<double> KRFloat::ParseText(KStringView text) {
     // Only the characters a decimal number can hold; from_chars then ignores the locale.
     std::string ascii;
     size_t i = 0;
@@ -32,34 +24,10 @@ std::optional<double> KRFloat::ParseDouble(KStringView text) {
     return value;
 }
 
-KString KRFloat::FormatDouble(double value) {
+KString KRFloat::FormatText(double value) {
     char buffer[400];
     const auto [end, error] =
         std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 6);
     if (error != std::errc()) return u"0.000000";
     return FromLatin1(std::string_view(buffer, static_cast<size_t>(end - buffer)));
-}
-
-bool KRFloat::ParseValue(KStringView text) {
-    const auto value = ParseDouble(text);
-    if (!value) return false;
-    SetValue(*value);
-    return true;
-}
-
-void KRFloat::ParseBounds(const std::vector<KStringView>& fields) {
-    if (fields.size() > 2) {
-        if (const auto minimum = ParseDouble(fields[2])) m_minimum = *minimum;
-    }
-    if (fields.size() > 3) {
-        if (const auto maximum = ParseDouble(fields[3])) m_maximum = *maximum;
-    }
-}
-
-KString KRFloat::TypePart() const {
-    KString part = KRValue::TypePart() + u',';
-    if (m_minimum != kNoMinimum) part += FormatDouble(m_minimum);
-    part += u',';
-    if (m_maximum != kNoMaximum) part += FormatDouble(m_maximum);
-    return part;
 }

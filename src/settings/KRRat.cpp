@@ -47,15 +47,7 @@ void KRRat::StoreValue(KRational value) {
                    std::memory_order_relaxed);
 }
 
-void KRRat::SetValue(KRational value) {
-    if (m_setter) {
-        m_setter(*this, value);
-    } else {
-        StoreValue(value);
-    }
-}
-
-std::optional<KRational> KRRat::ParseRational(KStringView text) {
+std::optional<KRational> KRRat::ParseText(KStringView text) {
     size_t pos = 0;
     const auto whole = ReadDigits(text, pos);
     if (!whole) return std::nullopt;
@@ -97,7 +89,7 @@ std::optional<KRational> KRRat::ParseRational(KStringView text) {
     return Reduced(*whole, 1);
 }
 
-KString KRRat::FormatRational(KRational value) {
+KString KRRat::FormatText(KRational value) {
     if (value.numerator <= 0 || value.denominator <= 0) return u"0";
     const int32_t whole = value.numerator / value.denominator;
     const int32_t rest = value.numerator % value.denominator;
@@ -106,11 +98,4 @@ KString KRRat::FormatRational(KRational value) {
     if (whole > 0 && rest > 0) text += u' ';
     if (rest > 0) text += ToKString(rest) + u'/' + ToKString(value.denominator);
     return text;
-}
-
-bool KRRat::ParseValue(KStringView text) {
-    const auto value = ParseRational(text);
-    if (!value) return false;
-    SetValue(*value);
-    return true;
 }

@@ -2,7 +2,7 @@
 
 #include <atomic>
 
-#include "settings/KRValue.h"
+#include "settings/KRTypedValue.h"
 
 /// A non-negative rational number, always kept reduced (0 is 0/1).
 struct KRational {
@@ -13,33 +13,21 @@ struct KRational {
 
 /// A Rat setting: read as `3`, `3/4`, `1 3/4` or `1.75`, written as `1 3/4`.
 /// The value may be read from another thread while the main thread sets it.
-class KRRat : public KRValue {
+class KRRat : public KRTypedValue<KRRat, KRational> {
 public:
-    using Setter = std::function<void(KRRat& node, KRational value)>;
-
-    KRRat() = default;
-
     KRational Value() const;
-    /// Through the setter hook (by default: stored unchanged).
-    void SetValue(KRational value);
+    /// Stores without the hook; what a hook calls.
     void StoreValue(KRational value);
-    void SetSetter(Setter setter) { m_setter = std::move(setter); }
 
     /// Reads the Rat syntax, reduced; nullopt for a sign, a zero denominator, or a number
     /// whose reduced terms do not fit 32 bits. Trailing text is ignored.
-    static std::optional<KRational> ParseRational(KStringView text);
+    static std::optional<KRational> ParseText(KStringView text);
     /// 0, or the whole part, a blank and the remaining fraction: three halves are "1 1/2".
-    static KString FormatRational(KRational value);
+    static KString FormatText(KRational value);
 
     KStringView TypeName() const override { return u"Rat"; }
-    KString ValueText() const override { return FormatRational(Value()); }
-    std::unique_ptr<KRNode> CreateNew() const override { return std::make_unique<KRRat>(); }
-
-protected:
-    bool ParseValue(KStringView text) override;
 
 private:
     // Both terms in one word, so that a reader on another thread never sees half a change.
     std::atomic<uint64_t> m_packed{1};
-    Setter m_setter;
 };

@@ -1,28 +1,20 @@
 #pragma once
 
-#include "settings/KRValue.h"
+#include "settings/KRTypedValue.h"
 
 /// A String setting or text: the whole rest of its line, as is (a line break is the two
 /// characters backslash and n). Read and written on the main thread only.
-class KRString : public KRValue {
+class KRString : public KRTypedValue<KRString, KString> {
 public:
-    using Setter = std::function<void(KRString& node, const KString& value)>;
-
-    KRString() = default;
-
     const KString& Value() const { return m_value; }
-    void SetValue(const KString& value);
-    void StoreValue(const KString& value) { m_value = value; }
-    void SetSetter(Setter setter) { m_setter = std::move(setter); }
+    /// Stores without the hook; what a hook calls.
+    void StoreValue(KString value) { m_value = std::move(value); }
+
+    static std::optional<KString> ParseText(KStringView text) { return KString(text); }
+    static KString FormatText(const KString& value) { return value; }
 
     KStringView TypeName() const override { return u"String"; }
-    KString ValueText() const override { return m_value; }
-    std::unique_ptr<KRNode> CreateNew() const override { return std::make_unique<KRString>(); }
-
-protected:
-    bool ParseValue(KStringView text) override;
 
 private:
     KString m_value;
-    Setter m_setter;
 };

@@ -150,25 +150,25 @@ TEST(KRValueSyntax, RatReadsFourFormsReducesAndWritesMixedNumbers) {
                                                                     {u"4294967296/4", u"1073741824"},
                                                                     {u"2.50000000000000000000000", u"2 1/2"}};
     for (const auto& [text, written] : accepted) {
-        const auto value = KRRat::ParseRational(text);
+        const auto value = KRRat::ParseText(text);
         ASSERT_TRUE(value.has_value()) << ToUtf8(text);
-        EXPECT_EQ(KRRat::FormatRational(*value), written) << ToUtf8(text);
+        EXPECT_EQ(KRRat::FormatText(*value), written) << ToUtf8(text);
     }
     for (const char16_t* text : {u"-1", u"1/0", u"1 1/0", u"/2", u"", u"4294967296/2", u"0.0000000001",
                                  u"99999999999999999999999999/3", u"2147483647 2147483646/2147483647"})
-        EXPECT_EQ(KRRat::ParseRational(text), std::nullopt) << ToUtf8(text);
+        EXPECT_EQ(KRRat::ParseText(text), std::nullopt) << ToUtf8(text);
 }
 
 TEST(KRValueSyntax, FloatIsWrittenWithSixDecimalsAndAPointWhateverTheLocale) {
-    EXPECT_EQ(KRFloat::ParseDouble(u"-2.25e2x"), -225.0);
-    EXPECT_EQ(KRFloat::ParseDouble(u"+3"), 3.0);
-    EXPECT_EQ(KRFloat::ParseDouble(u"1,5"), 1.0);
-    EXPECT_EQ(KRFloat::ParseDouble(u"abc"), std::nullopt);
-    EXPECT_EQ(KRFloat::ParseDouble(u"inf"), std::nullopt);
-    EXPECT_EQ(KRFloat::FormatDouble(-0.1234567), u"-0.123457");
+    EXPECT_EQ(KRFloat::ParseText(u"-2.25e2x"), -225.0);
+    EXPECT_EQ(KRFloat::ParseText(u"+3"), 3.0);
+    EXPECT_EQ(KRFloat::ParseText(u"1,5"), 1.0);
+    EXPECT_EQ(KRFloat::ParseText(u"abc"), std::nullopt);
+    EXPECT_EQ(KRFloat::ParseText(u"inf"), std::nullopt);
+    EXPECT_EQ(KRFloat::FormatText(-0.1234567), u"-0.123457");
     std::setlocale(LC_ALL, "de_DE.UTF-8");  // where installed, a comma locale must change nothing
-    EXPECT_EQ(KRFloat::FormatDouble(2.5), u"2.500000");
-    EXPECT_EQ(KRFloat::ParseDouble(u"2.5"), 2.5);
+    EXPECT_EQ(KRFloat::FormatText(2.5), u"2.500000");
+    EXPECT_EQ(KRFloat::ParseText(u"2.5"), 2.5);
     std::setlocale(LC_ALL, "C");
 }
 
