@@ -8,8 +8,7 @@
 /// A Float setting, written with six decimals and '.' whatever the locale, with optional
 /// bounds ("no minimum" is the smallest positive normalised double). The value may be read
 /// from another thread while the main thread sets it.
-class KRFloat : public KRBoundedValue<KRFloat, double, std::numeric_limits<double>::min(),
-                                      std::numeric_limits<double>::max()> {
+class KRFloat : public KRBoundedValue<KRFloat, double> {
 public:
     double Value() const { return m_value.load(std::memory_order_relaxed); }
     /// Stores without the hook; what a hook calls.

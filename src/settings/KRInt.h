@@ -7,8 +7,7 @@
 
 /// An Int setting with optional bounds. The value may be read from another thread while
 /// the main thread sets it.
-class KRInt : public KRBoundedValue<KRInt, int32_t, std::numeric_limits<int32_t>::min(),
-                                    std::numeric_limits<int32_t>::max()> {
+class KRInt : public KRBoundedValue<KRInt, int32_t> {
 public:
     int32_t Value() const { return m_value.load(std::memory_order_relaxed); }
     /// Stores without the hook; what a hook calls.

@@ -5,6 +5,7 @@
 // reads it) and says how its type reads and writes text.
 
 #include <functional>
+#include <limits>
 #include <optional>
 #include <utility>
 
@@ -45,13 +46,23 @@ private:
     Setter m_setter;
 };
 
+/// The values that stand for "no bound": numeric_limits' min() and max() (for a double,
+/// min() is the smallest positive normalised number). A type rather than value template
+/// parameters, because clang 14 takes no floating-point template arguments.
+template <typename T>
+struct KRNoBounds {
+    static constexpr T kMinimum = std::numeric_limits<T>::min();
+    static constexpr T kMaximum = std::numeric_limits<T>::max();
+};
+
 /// A typed value with optional bounds, written `Type,number,min,max` with an empty field
 /// for "none". The bounds are kept and written, not enforced by the default hook.
-template <typename Node, typename T, T NoMinimum, T NoMaximum>
+/// `NoBounds` supplies kMinimum and kMaximum, the values that mean none.
+template <typename Node, typename T, typename NoBounds = KRNoBounds<T>>
 class KRBoundedValue : public KRTypedValue<Node, T> {
 public:
-    static constexpr T kNoMinimum = NoMinimum;
-    static constexpr T kNoMaximum = NoMaximum;
+    static constexpr T kNoMinimum = NoBounds::kMinimum;
+    static constexpr T kNoMaximum = NoBounds::kMaximum;
 
     /// kNoMinimum / kNoMaximum mean none.
     T Minimum() const { return m_minimum; }
@@ -77,6 +88,6 @@ protected:
     }
 
 private:
-    T m_minimum = NoMinimum;
-    T m_maximum = NoMaximum;
+    T m_minimum = kNoMinimum;
+    T m_maximum = kNoMaximum;
 };
