@@ -100,6 +100,8 @@ public:
     const EventSummaryColumns& SummaryColumns() const { return m_summaryColumns; }
 
     void Lock() { m_lock.lock(); }
+    /// Takes the lock only if no other thread holds it.
+    bool TryLock() { return m_lock.try_lock(); }
     void Unlock() { m_lock.unlock(); }
     class ScopedLock {
     public:

@@ -1,6 +1,7 @@
 #include "scoring/ResultList.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "foundation/KBinaryData.h"
 #include "foundation/KError.h"
@@ -258,6 +259,43 @@ bool ResultList::Before(const ResultRecord& a, const ResultRecord& b) const {
     return IsStandings() ? BeforeStanding(a, b) : BeforeResult(a, b);
 }
 
+namespace {
+/// The real places of a team line (entries above 0: a runner with a code keeps a 0 in the
+/// list), visited in order.
+class RealPlaces {
+public:
+    explicit RealPlaces(const std::vector<int32_t>& places) : m_places(places) {}
+    /// The next real place, or nothing when the team has no more.
+    std::optional<int32_t> Next() {
+        while (m_index < m_places.size()) {
+            const int32_t place = m_places[m_index++];
+            if (place > 0) return place;
+        }
+        return std::nullopt;
+    }
+
+private:
+    const std::vector<int32_t>& m_places;
+    size_t m_index = 0;
+};
+}  // namespace
+
+int ResultList::CompareDisplacers(const ResultRecord& a, const ResultRecord& b) const {
+    // The displacers are the real places after the first NumScorers of them. Both lacking
+    // one counts as equal, and then every later one is lacking too.
+    RealPlaces placesA(a.m_placeList), placesB(b.m_placeList);
+    const int64_t scorers = std::max(m_rules.numScorers, 0);
+    const int64_t end = scorers + std::max(m_rules.maxDisplacers, 0);
+    for (int64_t i = 0; i < end; ++i) {
+        const std::optional<int32_t> placeA = placesA.Next(), placeB = placesB.Next();
+        if (!placeA && !placeB) return 0;
+        if (i < scorers) continue;
+        if (!placeA || !placeB) return placeA ? -1 : 1;
+        if (*placeA != *placeB) return *placeA < *placeB ? -1 : 1;
+    }
+    return 0;
+}
+
 bool ResultList::BeforeStanding(const ResultRecord& a, const ResultRecord& b) const {
     const bool zeroA = a.m_points == 0, zeroB = b.m_points == 0;
     if (zeroA != zeroB) return zeroB;
@@ -271,15 +309,7 @@ bool ResultList::BeforeStanding(const ResultRecord& a, const ResultRecord& b) co
         } else {
             if (a.m_points != b.m_points) return a.m_points < b.m_points;
             // Equal points: the displacers' places break the tie; a team without that runner loses.
-            for (int64_t i = std::max(m_rules.numScorers, 0);
-                 i < int64_t{m_rules.numScorers} + m_rules.maxDisplacers; ++i) {
-                const auto index = static_cast<size_t>(i);
-                const bool hasA = index < a.m_placeList.size(), hasB = index < b.m_placeList.size();
-                if (!hasA && !hasB) break;
-                if (hasA != hasB) return hasA;
-                if (a.m_placeList[index] != b.m_placeList[index])
-                    return a.m_placeList[index] < b.m_placeList[index];
-            }
+            if (const int order = CompareDisplacers(a, b)) return order < 0;
         }
     }
     return a.m_sequence < b.m_sequence;
@@ -399,17 +429,6 @@ void ResultList::FormGroupsAndPlaces() {
 }
 
 void ResultList::AssignTeamPlaces(bool zeroIncompletePoints) {
-    // Both lacking an entry counts as equal, and then every later entry is lacking too.
-    const auto displacersEqual = [this](const ResultRecord& a, const ResultRecord& b) {
-        for (int64_t i = std::max(m_rules.numScorers, 0);
-             i < int64_t{m_rules.numScorers} + m_rules.maxDisplacers; ++i) {
-            const auto index = static_cast<size_t>(i);
-            const bool hasA = index < a.m_placeList.size(), hasB = index < b.m_placeList.size();
-            if (!hasA && !hasB) break;
-            if (hasA != hasB || a.m_placeList[index] != b.m_placeList[index]) return false;
-        }
-        return true;
-    };
     int32_t counter = 1;
     size_t i = 0;
     while (i < m_records.size()) {
@@ -428,7 +447,7 @@ void ResultList::AssignTeamPlaces(bool zeroIncompletePoints) {
         while (i + shared < m_records.size()) {
             ResultRecord& next = *m_records[i + shared];
             if (next.m_points != team.m_points || next.m_numMembers < m_rules.minRunners ||
-                !displacersEqual(team, next)) {
+                CompareDisplacers(team, next) != 0) {
                 break;
             }
             next.m_place = counter;

@@ -163,6 +163,8 @@ private:
     void DoSort(const ResultFilter* filter);
     bool Before(const ResultRecord& a, const ResultRecord& b) const;
     bool BeforeStanding(const ResultRecord& a, const ResultRecord& b) const;
+    /// Negative when a's displacers place it ahead of b, positive when behind, 0 when equal.
+    int CompareDisplacers(const ResultRecord& a, const ResultRecord& b) const;
     bool BeforeResult(const ResultRecord& a, const ResultRecord& b) const;
     void FormGroupsAndPlaces();
     void ReindexPositions(size_t from);

@@ -63,9 +63,23 @@ public:
     /// The pass's team of a slot; founder is null when the pass made none.
     const TeamTally& Tally(int32_t slot) const { return m_tallies[static_cast<size_t>(slot)]; }
 
-    /// Adds the pass's team lines to `standings`, in the order they were created.
-    void WriteLines(ResultList& standings) const {
-        for (const int32_t slot : m_created) {
+    /// Adds the pass's team lines to `standings` in the order they were created. With
+    /// `smallTeamsLast`, lines of teams below MinRunners follow the others in the order the
+    /// standings rank such teams (more members, then fewer points), so they keep that order
+    /// once their points are set to 0.
+    void WriteLines(ResultList& standings, bool smallTeamsLast) const {
+        std::vector<int32_t> lines = m_created;
+        if (smallTeamsLast) {
+            const auto small = std::stable_partition(lines.begin(), lines.end(), [this](int32_t slot) {
+                return Tally(slot).numMembers >= m_rules.minRunners;
+            });
+            std::stable_sort(small, lines.end(), [this](int32_t a, int32_t b) {
+                const TeamTally &teamA = Tally(a), &teamB = Tally(b);
+                if (teamA.numMembers != teamB.numMembers) return teamA.numMembers > teamB.numMembers;
+                return teamA.points < teamB.points;
+            });
+        }
+        for (const int32_t slot : lines) {
             const TeamTally& tally = Tally(slot);
             ResultRecord* line = standings.Add();
             line->SetAffiliation(tally.founder->Affiliation());
@@ -82,8 +96,10 @@ public:
 private:
     void Score(const ScoringEntry& runner) {
         const int32_t place = runner.place;
-        // Equal places share the points of the last counted runner (1, 2, 2, 4).
-        const int32_t points = place == m_previousPlace ? m_lastPoints : Saturated(m_counted + 1);
+        // A runner ties only with the last counted runner (1, 2, 2, 4): one examined in
+        // between that was not counted (a team's 8th runner) holds no points to share.
+        const int32_t points =
+            m_counted > 0 && place == m_lastCountedPlace ? m_lastPoints : Saturated(m_counted + 1);
 
         const bool nonScoring = runner.team < 0;
         if (nonScoring && !m_rules.unatDisplaces) return;
@@ -126,8 +142,8 @@ private:
         if (counted) {
             ++m_counted;
             m_lastPoints = points;
+            m_lastCountedPlace = place;
         }
-        m_previousPlace = place;
     }
 
     const ScoringRules& m_rules;
@@ -135,16 +151,9 @@ private:
     std::vector<int32_t> m_created;
     int64_t m_counted = 0;
     int32_t m_lastPoints = 0;
-    int32_t m_previousPlace = -1;
+    int32_t m_lastCountedPlace = -1;
     bool m_haveLeader = false;
     int32_t m_leaderLaps = 0;
-};
-
-/// A team line of the first finalize pass that is too small to score.
-struct SetAsideTeam {
-    KString affiliation;
-    int32_t lapsToGo;
-    int32_t members;
 };
 
 }  // namespace
@@ -153,7 +162,8 @@ struct TeamScoring::Workspace {
     std::unordered_map<KString, int32_t, TextHash, std::equal_to<>> slots;
     std::vector<bool> slotNonScoring;
     std::vector<ScoringEntry> order;
-    std::vector<ScoringEntry> qualified;
+    std::vector<ScoringEntry> secondOrder;
+    std::vector<ScoringEntry> setAside;
 };
 
 TeamScoring::TeamScoring(KRegistry& settings, const NonScoringAffiliations& nonScoring)
@@ -244,7 +254,7 @@ void TeamScoring::CalculateStandings(EventRecord& event, bool finalize) {
 
     ScoringPass first(rules, slots.size());
     first.Run(order, noProgress);
-    first.WriteLines(standings);
+    first.WriteLines(standings, false);
     standings.Resort();
     standings.NotifyStandingsRecalculated();
     standings.AssignTeamPlaces(false);
@@ -260,39 +270,28 @@ void TeamScoring::CalculateStandings(EventRecord& event, bool finalize) {
                 text(u"Strings\\Event\\FinalizingPrep", u"Preparing to Finalize Data..."));
         m_lastPercent = -1;
 
-        // Teams too small to score, in their first-pass order (more members first).
-        std::vector<SetAsideTeam> setAside;
-        for (ResultRecord& team : standings.Sorted()) {
-            if (team.NumMembers() < rules.minRunners) {
-                setAside.push_back({team.Affiliation(), team.LapsToGo(), team.NumMembers()});
-            }
-        }
-        auto& qualified = m_work->qualified;
-        qualified.clear();
-        qualified.reserve(order.size());
+        // Runners of teams too small to score stand behind everyone else, so they displace
+        // nobody, and are still scored so that their team lines show what they ran.
+        auto& secondOrder = m_work->secondOrder;
+        auto& setAside = m_work->setAside;
+        secondOrder.clear();
+        setAside.clear();
+        secondOrder.reserve(order.size());
         for (size_t i = 0; i < order.size(); ++i) {
             const int32_t slot = order[i].team;
-            if (slot < 0 || !first.Tally(slot).founder || first.Tally(slot).numMembers >= rules.minRunners) {
-                qualified.push_back(order[i]);
-            }
+            const bool tooSmall =
+                slot >= 0 && first.Tally(slot).founder && first.Tally(slot).numMembers < rules.minRunners;
+            (tooSmall ? setAside : secondOrder).push_back(order[i]);
             SetPercent(i + 1, order.size());
         }
+        secondOrder.insert(secondOrder.end(), setAside.begin(), setAside.end());
 
         if (m_progress) m_progress->SetStatusText(text(u"Strings\\Event\\Finalizing", u"Finalizing Data..."));
         m_lastPercent = -1;
         standings.Clear();
         ScoringPass second(rules, slots.size());
-        second.Run(qualified, [this](size_t done, size_t total) { SetPercent(done, total); });
-        second.WriteLines(standings);
-        // The set-aside runners stand behind everyone and take no position, so
-        // their teams keep only the members they had.
-        for (const SetAsideTeam& team : setAside) {
-            ResultRecord* line = standings.Add();
-            line->SetAffiliation(team.affiliation);
-            line->SetLapsToGo(team.lapsToGo);
-            line->SetPlace(0);
-            line->SetNumMembers(team.members);
-        }
+        second.Run(secondOrder, [this](size_t done, size_t total) { SetPercent(done, total); });
+        second.WriteLines(standings, true);
         standings.Resort();
         standings.NotifyStandingsRecalculated();
         standings.AssignTeamPlaces(true);

@@ -2,8 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <chrono>
+#include <functional>
 #include <optional>
 #include <sstream>
 #include <thread>
@@ -116,34 +115,43 @@ TEST_F(TeamScoringTest, ScoresFinishersByCrossCountryRules) {
         {"A 1 3 8 9 11 12, C 2, B 4 5 6 7 10 13",
          {},
          "A:1:32:6:6 | B:2:32:6:6 | C:-1:2:1:1",
-         "B:1:27:6:6 | A:2:28:6:6 | C:-1:0:0:1",
+         "B:1:27:6:6 | A:2:28:6:6 | C:-1:0:1:1",
          "4 5 6 7 10 13"},
         {"A 1 3 8 9 11 13, C 2, B 4 5 6 7 10 12",
          {},
          "B:1:32:6:6 | A:2:32:6:6 | C:-1:2:1:1",
-         "B:1:27:6:6 | A:2:28:6:6 | C:-1:0:0:1",
+         "B:1:27:6:6 | A:2:28:6:6 | C:-1:0:1:1",
          "4 5 6 7 10 12"},
         {"A 1 3 8 9 11, C 2, B 4 5 6 7 10 12",
          {},
          "B:1:32:6:6 | A:2:32:5:5 | C:-1:2:1:1",
-         "B:1:27:6:6 | A:2:28:5:5 | C:-1:0:0:1",
+         "B:1:27:6:6 | A:2:28:5:5 | C:-1:0:1:1",
          "4 5 6 7 10 12"},
         {"A 1 3 8 9 11, C 2, B 4 5 6 7 10",
          {},
          "A:1:32:5:5 | B:1:32:5:5 | C:-1:2:1:1",
-         "B:1:27:5:5 | A:2:28:5:5 | C:-1:0:0:1",
+         "B:1:27:5:5 | A:2:28:5:5 | C:-1:0:1:1",
          "4 5 6 7 10"},
         // Shared places share the points and the next place follows: A 1 + 2, B 2 + 4.
         {"A 1 2, B 2 4", {.minRunners = 2, .numScorers = 2}, "A:1:3:2:2 | B:2:6:2:2", nullptr, "1 2"},
+        // B's first runner shares 8th place with A's 8th, who is not counted: B takes 8 points.
+        {"A 1 2 3 4 5 6 7 8, B 8 9 10 11 12", {}, "A:1:15:7:8 | B:2:50:5:5", nullptr, "1 2 3 4 5 6 7"},
         // Too-small teams keep their points unofficially; finalized, their runners stand behind
         // everyone, so the qualified teams score as if they had not run.
         {"D 1 2 3 4, A 5 6 7 8 9, B 10 11 12 13 14, S 15",
          {},
          "A:1:35:5:5 | B:2:60:5:5 | D:-1:10:4:4 | S:-1:15:1:1",
-         "A:1:15:5:5 | B:2:40:5:5 | D:-1:0:0:4 | S:-1:0:0:1",
+         "A:1:15:5:5 | B:2:40:5:5 | D:-1:0:4:4 | S:-1:0:1:1",
          "5 6 7 8 9"},
+        // Finalized, too-small teams are scored behind everyone: more members first, then
+        // fewer points (T 7 + 8 = 15 before U 6 + 12 = 18), whatever order their lines were made in.
+        {"A 1 2 3 4 5, U 6 20, T 7 8, W 9 10 11",
+         {},
+         "A:1:15:5:5 | W:-1:30:3:3 | T:-1:15:2:2 | U:-1:18:2:2",
+         "A:1:15:5:5 | W:-1:0:3:3 | T:-1:0:2:2 | U:-1:0:2:2",
+         "1 2 3 4 5"},
         // The settings are read at every calculation.
-        {"A 1 2 3 4", {}, "A:-1:10:4:4", "A:-1:0:0:4", ""},
+        {"A 1 2 3 4", {}, "A:-1:10:4:4", "A:-1:0:4:4", "1 2 3 4"},
         {"A 1 2 3 4", {.minRunners = 4}, "A:1:10:4:4", nullptr, "1 2 3 4"},
         {"A 1 2 3 4", {.minRunners = 4, .numScorers = 2, .maxDisplacers = 0}, "A:1:3:2:4", nullptr, "1 2"},
     };
@@ -196,6 +204,18 @@ TEST_F(TeamScoringTest, CodedRunnersAreListedWithPlaceZeroButOnlyAdvancedIsAMemb
     EXPECT_EQ(PlaceList(u"F"), "0");
 }
 
+TEST_F(TeamScoringTest, OnlyRealPlacesBreakATie) {
+    // Equal points; B's 6th runner is 10th, A's only further runner was disqualified but
+    // kept a time. A has no displacer, so B wins, as it does without the disqualified runner.
+    for (const bool disqualified : {false, true}) {
+        Restart();
+        AddMeet("A 1 4 5 7 11, B 2 3 6 8 9 10");
+        if (disqualified) Add(u"A", 700.0, -1, ResultCode::Disqualified);
+        EXPECT_EQ(Standings(), "B:1:28:6:6 | A:2:28:5:5") << disqualified;
+        EXPECT_EQ(PlaceList(u"A"), disqualified ? "1 4 5 7 11 0" : "1 4 5 7 11");
+    }
+}
+
 TEST_F(TeamScoringTest, FourFinishersAndADidNotFinishAreAnIncompleteTeam) {
     const struct {
         ResultCode code;
@@ -210,7 +230,7 @@ TEST_F(TeamScoringTest, FourFinishersAndADidNotFinishAreAnIncompleteTeam) {
         AddMeet("G 1 2 3 4, H 5 6 7 8 9");
         Add(u"G", std::nullopt, -1, c.code, 0, c.split);
         EXPECT_EQ(Standings(), "H:1:35:5:5 | G:-1:10:4:4") << static_cast<int>(c.code);
-        EXPECT_EQ(Standings(true), "H:1:15:5:5 | G:-1:0:0:4") << static_cast<int>(c.code);
+        EXPECT_EQ(Standings(true), "H:1:15:5:5 | G:-1:0:4:4") << static_cast<int>(c.code);
     }
 }
 
@@ -265,35 +285,32 @@ TEST_F(TeamScoringTest, ActivityLogAndProgressShowEachPass) {
                          "-1,D,6,1,1",
                          "(Place,Affil,Points,Scorers,NumTeamMembers)",
                          "1,A,15,5,5",
-                         "-1,D,0,0,1",
+                         "-1,D,0,1,1",
                          "End Calculating Unofficial Team Standings",
                      }));
 }
 
 TEST_F(TeamScoringTest, ReadersOfTheEventWaitUntilTheCalculationEnds) {
-    // While the standings are rebuilt, another thread that takes the event lock
-    // must wait; it gets the lock once the run is over.
+    // Another thread cannot take the event lock while the standings are rebuilt, and can
+    // once the run is over.
+    const auto lockableFromAnotherThread = [this] {
+        bool got = false;
+        std::thread([&] {
+            got = event.TryLock();
+            if (got) event.Unlock();
+        }).join();
+        return got;
+    };
     struct Watcher : ResultListObserver {
-        explicit Watcher(EventRecord& e) : event(e) {}
-        void AfterStandingsRecalculated(ResultList&) override {
-            if (reader.joinable()) return;
-            reader = std::thread([this] {
-                EventRecord::ScopedLock lock(event);
-                got = true;
-            });
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            gotDuringRun = got.load();
-        }
-        EventRecord& event;
-        std::thread reader;
-        std::atomic<bool> got{false};
-        bool gotDuringRun = false;
-    } watcher(event);
+        explicit Watcher(std::function<bool()> probe) : lockable(std::move(probe)) {}
+        void AfterStandingsRecalculated(ResultList&) override { lockableDuringRun.push_back(lockable()); }
+        std::function<bool()> lockable;
+        std::vector<bool> lockableDuringRun;
+    } watcher(lockableFromAnotherThread);
     event.Standings().AddObserver(&watcher);
     AddMeet("A 1 2 3 4 5");
     scorer.scoring.CalculateStandings(event, true);
-    watcher.reader.join();
     event.Standings().RemoveObserver(&watcher);
-    EXPECT_FALSE(watcher.gotDuringRun);
-    EXPECT_TRUE(watcher.got);
+    EXPECT_EQ(watcher.lockableDuringRun, (std::vector<bool>{false, false}));
+    EXPECT_TRUE(lockableFromAnotherThread());
 }
