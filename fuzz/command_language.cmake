@@ -1,0 +1,1 @@
+kestrun_fuzz_target(command_language ${CMAKE_CURRENT_SOURCE_DIR}/CommandLanguageFuzz.cpp kestrun_script)
