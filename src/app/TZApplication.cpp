@@ -318,7 +318,8 @@ void TZApplication::WriteLanguageFileNow() {
 void TZApplication::CreateLog() {
     try {
         m_log = std::make_unique<KLog>(DataFolder());
-        m_log->Reset();
+        // A further copy adds to the log the first copy is still writing.
+        if (InstanceCount() <= 1) m_log->Reset();
         m_log->LogMain(u"Kestrun Application Start");
     } catch (const KError& error) {
         // Without a log the program still scores; the operator learns why the log

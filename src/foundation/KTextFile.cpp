@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <utility>
 
@@ -222,6 +223,10 @@ void KTextWriter::Write(KStringView text) {
                 // Keep a surrogate pair together for UTF-8.
                 if (end < text.size() && text[end - 1] >= 0xD800 && text[end - 1] <= 0xDBFF) ++end;
                 const KStringView piece = text.substr(start, end - start);
+                if (m_mode == KCharMode::SingleByte && !m_lossy) {
+                    m_lossy =
+                        std::any_of(piece.begin(), piece.end(), [](char16_t unit) { return unit > 0xFF; });
+                }
                 m_buffer += m_mode == KCharMode::Native ? ToUtf8(piece) : ToLatin1(piece);
                 if (m_buffer.size() >= kWriteBufferSize) Flush();
                 start = end;
@@ -257,10 +262,15 @@ void KTextWriter::Commit() {
 bool WriteTextFile(const std::filesystem::path& path, KCharMode mode,
                    const std::function<void(KTextWriter&)>& write) {
     try {
-        KTextWriter writer(path, mode);
-        write(writer);
-        writer.Commit();
-        return true;
+        // Returns false, without touching the target, when a character would be lost.
+        const auto attempt = [&](KCharMode attemptMode) {
+            KTextWriter writer(path, attemptMode);
+            write(writer);
+            if (writer.Lossy()) return false;
+            writer.Commit();
+            return true;
+        };
+        return attempt(mode) || attempt(KCharMode::Unicode);
     } catch (const KError&) {
         return false;
     } catch (const std::filesystem::filesystem_error&) {

@@ -92,6 +92,8 @@ public:
     void Commit();
 
     KCharMode Mode() const { return m_mode; }
+    /// True once a SingleByte writer has had to write a character as '?'.
+    bool Lossy() const { return m_lossy; }
 
 private:
     void Flush();
@@ -99,10 +101,12 @@ private:
     KAtomicFile m_file;
     KCharMode m_mode;
     std::string m_buffer;
+    bool m_lossy = false;
 };
 
 /// Writes a whole text file through a KTextWriter: `write` fills it, then it is
-/// committed. False on any failure (the previous file is then intact), for callers that
-/// report a failed save with an error code of their own.
+/// committed. A SingleByte file that would lose a character is written again as Unicode,
+/// so a text above U+00FF survives the save. False on any failure (the previous file is
+/// then intact), for callers that report a failed save with an error code of their own.
 bool WriteTextFile(const std::filesystem::path& path, KCharMode mode,
                    const std::function<void(KTextWriter&)>& write);

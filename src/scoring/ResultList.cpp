@@ -482,9 +482,9 @@ void ResultList::Store(KBinaryWriter& out) const {
 void ResultList::Load(KBinaryReader& in) {
     Clear();
     try {
-        KString name = in.ReadText();
+        in.ReadText();  // the stored name
         const uint32_t flags = in.ReadWord();
-        const TickCount precision = TickCount::Load(in);
+        TickCount::Load(in);  // the stored precision
         const uint32_t count = in.ReadWord();
         // Each stored record takes at least kMinStoredSize bytes: a count the data cannot hold is corrupt.
         if (count > in.Remaining() / ResultRecord::kMinStoredSize) {
@@ -516,10 +516,10 @@ void ResultList::Load(KBinaryReader& in) {
             } else {
                 m_fieldSetBytes.assign(block.begin(), block.end());
             }
-            m_name = std::move(name);
+            // The name and precision stay the ones the list took from the current settings and
+            // language: a changed precision or language applies to a saved event too.
             // Whether this is a standings list is the list's role in the event, not the file's say.
             m_flags = (m_flags & kFlagStandings) | (flags & kFlagUnofficial);
-            m_precision = ValidPrecision(precision.Value());
             m_nextSequence = nextSequence;
         } catch (...) {
             m_observers = std::move(observers);

@@ -302,12 +302,17 @@ TEST_F(TZApplicationTest, OnlyTheFirstCopyServesTheLocalServiceAndOneThatCannotS
         if (c.runtimeFolder) fs::create_directories(runtime);
         auto other = c.otherCopy ? std::make_unique<TInstanceCounter>(runtime) : nullptr;
         alerts.shown.clear();
+        fs::create_directories(data);
+        const std::string earlierLine = "M: 12/05/26 10:00:00: written by another copy";
+        WriteBytes(data / "Kestrun.log", earlierLine + "\r\n");
         Make();
         bool serving = !c.serving;
         EXPECT_EQ(Run([&](TestApplication& self) { serving = self.IpcServing(); }), 0) << c.name;
         EXPECT_EQ(serving, c.serving) << c.name;
         EXPECT_EQ(alerts.Texts("error"), c.errors) << c.name;
         EXPECT_TRUE(fs::exists(data / "Kestrun.cfg")) << c.name;
+        // Only the first copy starts the log afresh; a further one adds to it.
+        EXPECT_EQ(LogLines().front() == earlierLine, c.otherCopy) << c.name;
     }
 }
 

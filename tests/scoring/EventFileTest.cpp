@@ -149,6 +149,14 @@ TEST(EventFile, StoreAndLoadRoundTripBelowTheDocumentsFolder) {
     EXPECT_EQ(loaded.Results().Find(TextField::Id, u"102")->Code(), ResultCode::DidNotFinish);
     EXPECT_GT(loaded.Results().Add()->Sequence(), 1u);
 
+    // The lists keep the name and precision the current settings and language gave them.
+    EventRecord translated;
+    translated.Results().SetName(u"Ergebnisse");
+    translated.Results().SetPrecision(kTicksThousandth);
+    ASSERT_TRUE(EventFile::Load(translated, path));
+    EXPECT_EQ(translated.Results().Name(), u"Ergebnisse");
+    EXPECT_EQ(translated.Results().Precision(), kTicksThousandth);
+
     // Storing again replaces the file whole; a file cut short is refused and leaves the event empty.
     loaded.SetName(u"Second");
     EventFile::Store(loaded, path);

@@ -88,7 +88,7 @@ TEST_F(KSettingsFileTest, FirstLineIsTheHeaderAndLinesThatDoNotMergeAreSkipped) 
     EXPECT_EQ(tree.Find(u"General\\X"), nullptr);
 }
 
-TEST_F(KSettingsFileTest, SingleByteFileWithLfIsWrittenBackSingleByteWithCrLf) {
+TEST_F(KSettingsFileTest, SingleByteFileIsWrittenBackSingleByteWithCrLfUnlessATextNeedsUnicode) {
     WriteFile("Header\n\\:,1=\n\\General\\:,1=\n\\General\\Name:String,1=Jos\xE9\n");
     const KSettingsLoadResult result = LoadSettingsFile(tree, documents.Path());
     ASSERT_EQ(result.mode, KCharMode::SingleByte);
@@ -97,6 +97,14 @@ TEST_F(KSettingsFileTest, SingleByteFileWithLfIsWrittenBackSingleByteWithCrLf) {
     EXPECT_TRUE(bytes.starts_with("Registry Version: 1.00\r\n"));
     EXPECT_NE(bytes.find("\\General\\Name:String,1=Jos\xE9\r\n"), std::string::npos);
     EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\n'), std::count(bytes.begin(), bytes.end(), '\r'));
+
+    // A text that does not fit one byte (a non-scoring school) makes the file Unicode.
+    tree.FindString(u"General\\Name")->SetValue(u"\u0160kola");
+    ASSERT_TRUE(SaveSettingsFile(tree, documents.Path(), result.mode));
+    EXPECT_TRUE(ReadBytes(File()).starts_with("\xFF\xFE"));
+    KRegistry next;
+    EXPECT_EQ(LoadNext(next).mode, KCharMode::Unicode);
+    EXPECT_EQ(next.GetText(u"General\\Name"), u"\u0160kola");
 }
 
 TEST_F(KSettingsFileTest, UserKeysAndChangesReachTheNextStartAndDeletedKeysHaveTheirDefaultsAgain) {
