@@ -66,19 +66,45 @@ private:
 
     void Execute(KChar letter, KChar modifier, int n) {
         switch (letter) {
-            case u'U': m_u = modifier == u'i' ? Get(n) : n; break;
-            case u'X': m_x = modifier == u'i' ? Get(n) : n; break;
-            case u'B': Erase(false, n); break;
-            case u'D': Erase(true, n); break;
-            case u'L': m_cursor -= Clip(WholeIfZero(CountOr(n), Left()), Left()); break;
-            case u'R': m_cursor += Clip(WholeIfZero(CountOr(n), Right()), Right()); break;
-            case u'I': InsertFill(modifier, n); break;
-            case u'H': StopTest(modifier, n); break;
-            case u'O': OutputNumber(Get(n)); break;
-            case u'S': Scan(n); break;
-            case u'F': Checksum(n); break;
-            case u'P': Transform(n); break;
-            default: Operator(letter, n); break;
+            case u'U':
+                m_u = modifier == u'i' ? Get(n) : n;
+                break;
+            case u'X':
+                m_x = modifier == u'i' ? Get(n) : n;
+                break;
+            case u'B':
+                Erase(false, n);
+                break;
+            case u'D':
+                Erase(true, n);
+                break;
+            case u'L':
+                m_cursor -= Clip(WholeIfZero(CountOr(n), Left()), Left());
+                break;
+            case u'R':
+                m_cursor += Clip(WholeIfZero(CountOr(n), Right()), Right());
+                break;
+            case u'I':
+                InsertFill(modifier, n);
+                break;
+            case u'H':
+                StopTest(modifier, n);
+                break;
+            case u'O':
+                OutputNumber(Get(n));
+                break;
+            case u'S':
+                Scan(n);
+                break;
+            case u'F':
+                Checksum(n);
+                break;
+            case u'P':
+                Transform(n);
+                break;
+            default:
+                Operator(letter, n);
+                break;
         }
     }
 
@@ -91,7 +117,9 @@ private:
     int64_t Left() const { return static_cast<int64_t>(m_cursor); }
     int64_t Right() const { return static_cast<int64_t>(m_out.size() - m_cursor); }
     static int64_t WholeIfZero(int64_t count, int64_t whole) { return count == 0 ? whole : count; }
-    static size_t Clip(int64_t count, int64_t limit) { return static_cast<size_t>(std::clamp<int64_t>(count, 0, limit)); }
+    static size_t Clip(int64_t count, int64_t limit) {
+        return static_cast<size_t>(std::clamp<int64_t>(count, 0, limit));
+    }
     // Characters after the cursor that F, P and S look at: all of them, or at most X.
     size_t Span() const { return Clip(m_x >= 0 ? std::min<int64_t>(m_x, Right()) : Right(), Right()); }
 
@@ -128,13 +156,26 @@ private:
         const int32_t w = UIsRegister() ? Get(m_u) : m_x >= 0 ? m_x : 0;
         const int32_t r = Get(n);
         switch (modifier) {
-            case u'e': m_stopped = r == w; break;
-            case u'n': m_stopped = r != w; break;
-            case u'g': m_stopped = r > w; break;
-            case u'h': m_stopped = r >= w; break;
-            case u'l': m_stopped = r < w; break;
-            case u'm': m_stopped = r <= w; break;
-            default: break;
+            case u'e':
+                m_stopped = r == w;
+                break;
+            case u'n':
+                m_stopped = r != w;
+                break;
+            case u'g':
+                m_stopped = r > w;
+                break;
+            case u'h':
+                m_stopped = r >= w;
+                break;
+            case u'l':
+                m_stopped = r < w;
+                break;
+            case u'm':
+                m_stopped = r <= w;
+                break;
+            default:
+                break;
         }
     }
 
@@ -143,12 +184,15 @@ private:
         KString piece;
         switch (m_u) {
             case 1:
-                for (size_t i = 0; i < width; ++i) piece += ShiftedChar(value, static_cast<int>(8 * (width - 1 - i)));
+                for (size_t i = 0; i < width; ++i)
+                    piece += ShiftedChar(value, static_cast<int>(8 * (width - 1 - i)));
                 break;
             case 2:
             case 3:
             case 4:
-            case 5: piece = Decimal(value, width, m_u == 4 || m_u == 5, m_u == 3); break;
+            case 5:
+                piece = Decimal(value, width, m_u == 4 || m_u == 5, m_u == 3);
+                break;
             default:
                 for (size_t i = 0; i < width; ++i) piece += ShiftedChar(value, static_cast<int>(8 * i));
                 break;
@@ -259,19 +303,44 @@ private:
                 if (m_dialect == VCommandDialect::Scoreboard) Set(n, r == 0 ? 1 : 0);
                 break;
             // INT32_MIN by -1 does not fit: its quotient wraps and its remainder is 0.
-            case u'#': Set(n, v == 0 || v == -1 ? 0 : r % v); break;
-            case u'/': Set(n, v == 0 ? 0 : v == -1 ? Wrap(0u - a) : r / v); break;
-            case u'&': Set(n, Wrap(a & b)); break;
-            case u'*': Set(n, Wrap(a * b)); break;
-            case u'+': Set(n, Wrap(a + b)); break;
-            case u'-': Set(n, Wrap(a - b)); break;
-            case u'<': Set(n, Wrap(a << (b & 31u))); break;
-            case u'=': Set(n, v); break;
-            case u'>': Set(n, r >> (b & 31u)); break;
-            case u'^': Set(n, Wrap(a ^ b)); break;
-            case u'|': Set(n, Wrap(a | b)); break;
-            case u'~': Set(n, Wrap(~a)); break;
-            default: break;
+            case u'#':
+                Set(n, v == 0 || v == -1 ? 0 : r % v);
+                break;
+            case u'/':
+                Set(n, v == 0 ? 0 : v == -1 ? Wrap(0u - a) : r / v);
+                break;
+            case u'&':
+                Set(n, Wrap(a & b));
+                break;
+            case u'*':
+                Set(n, Wrap(a * b));
+                break;
+            case u'+':
+                Set(n, Wrap(a + b));
+                break;
+            case u'-':
+                Set(n, Wrap(a - b));
+                break;
+            case u'<':
+                Set(n, Wrap(a << (b & 31u)));
+                break;
+            case u'=':
+                Set(n, v);
+                break;
+            case u'>':
+                Set(n, r >> (b & 31u));
+                break;
+            case u'^':
+                Set(n, Wrap(a ^ b));
+                break;
+            case u'|':
+                Set(n, Wrap(a | b));
+                break;
+            case u'~':
+                Set(n, Wrap(~a));
+                break;
+            default:
+                break;
         }
     }
 

@@ -24,7 +24,8 @@ void Check(const Case& c, VCommandDialect dialect = VCommandDialect::Scoreboard)
     KString out = u"old";
     EXPECT_EQ(ExpandCommands(c.text, out, registers, dialect), c.completes);
     EXPECT_EQ(out, c.expected);
-    for (const auto& [index, value] : c.after) EXPECT_EQ(registers[static_cast<size_t>(index)], value) << "R" << index;
+    for (const auto& [index, value] : c.after)
+        EXPECT_EQ(registers[static_cast<size_t>(index)], value) << "R" << index;
 }
 
 KString Chars(std::initializer_list<int> codes) {
@@ -75,7 +76,10 @@ TEST(VCommandLanguage, OperatorsActOnRegistersWithUXOrOne) {
         {"and or xor", uR"(\X6\&1\X6\|2\X6\^3)", u"", {{1, 5}, {2, 5}, {3, 5}}, {{1, 4}, {2, 7}, {3, 3}}},
         {"not and logical not", uR"(\~1\!2\!3)", u"", {{2, 5}}, {{1, -1}, {2, 0}, {3, 1}}},
         {"multiply wraps", uR"(\X2\*1)", u"", {{1, INT32_MAX}}, {{1, -2}}},
-        {"register outside 0..9 reads 0, writes nowhere", uR"(\X5\=\ff\X2\U1\O\0a)", Chars({0, 0}), {},
+        {"register outside 0..9 reads 0, writes nowhere",
+         uR"(\X5\=\ff\X2\U1\O\0a)",
+         Chars({0, 0}),
+         {},
          {{0, 0}, {9, 0}}},
         {"U outside 0..9 is not a register", uR"(\U\0a\=2)", u"", {}, {{2, 1}}},
     };
@@ -85,12 +89,16 @@ TEST(VCommandLanguage, OperatorsActOnRegistersWithUXOrOne) {
 TEST(VCommandLanguage, NumbersAreWrittenAndScannedInEveryForm) {
     // A binary character keeps 16 bits of the shifted value; a single-byte port sends its low byte.
     const Case cases[] = {
-        {"three bytes most significant first", uR"(\X3\U1\O5)", Chars({0x01, 0x0102, 0x010203 & 0xFFFF}),
+        {"three bytes most significant first",
+         uR"(\X3\U1\O5)",
+         Chars({0x01, 0x0102, 0x010203 & 0xFFFF}),
          {{5, 0x010203}}},
         {"two bytes least significant first", uR"(\X2\O5)", Chars({0x1234, 0x12}), {{5, 0x1234}}},
         {"width 1 by default", uR"(\O5)", u"A", {{5, 0x41}}},
         {"binary keeps 16 bits", uR"(\X1\U1\O5)", Chars({0xFFFF}), {{5, -1}}},
-        {"wide binary repeats the sign", uR"(\X6\O5)", Chars({0xFFFE, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF}),
+        {"wide binary repeats the sign",
+         uR"(\X6\O5)",
+         Chars({0xFFFE, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF}),
          {{5, -2}}},
         {"zero-filled", uR"(\X2\U3\O5)", u"07", {{5, 7}}},
         {"zero-filled negative", uR"(\X4\U3\O5)", u"-005", {{5, -5}}},
@@ -118,11 +126,17 @@ TEST(VCommandLanguage, ChecksumsMatchTheirPublishedCheckValues) {
         {"XMODEM CRC-16", uR"(123456789\L0\F5)", u"123456789", {{5, 77}}, {{5, 0x31C3}}},
         {"CRC-16/ARC", uR"(123456789\L0\U3\F5)", u"123456789", {{6, 0xA001}}, {{5, 0xBB3D}}},
         {"CRC-16/MODBUS", uR"(123456789\L0\U3\F5)", u"123456789", {{5, 0xFFFF}, {6, 0xA001}}, {{5, 0x4B37}}},
-        {"CRC-32 with the script's inversion", uR"(123456789\L0\U4\F5\~5)", u"123456789",
-         {{5, -1}, {6, static_cast<int32_t>(0xEDB88320u)}}, {{5, static_cast<int32_t>(0xCBF43926u)}}},
+        {"CRC-32 with the script's inversion",
+         uR"(123456789\L0\U4\F5\~5)",
+         u"123456789",
+         {{5, -1}, {6, static_cast<int32_t>(0xEDB88320u)}},
+         {{5, static_cast<int32_t>(0xCBF43926u)}}},
         {"X limits the length", uR"(12345678999\L0\X9\F5)", u"12345678999", {}, {{5, 0x31C3}}},
         {"only the low byte counts", uR"(\X1\U1\O6\L1\U1\F5)", Chars({0x131}), {{6, 0x131}}, {{5, 0x31}}},
-        {"CRC framing", uR"(\02123456789\L9\F5\R0\X2\O5)", u"\x02" u"123456789" + Chars({0x31C3, 0x31})},
+        {"CRC framing", uR"(\02123456789\L9\F5\R0\X2\O5)",
+         u"\x02"
+         u"123456789" +
+             Chars({0x31C3, 0x31})},
     };
     for (const Case& c : cases) Check(c);
 }
@@ -145,7 +159,9 @@ TEST(VCommandLanguage, StopTestEndsTheLineOnlyInScoreboardScripts) {
 }
 
 TEST(VCommandLanguage, InsertionsStopAtTheExpansionLimit) {
-    Check({"huge pad", uR"(AB\U1\I0x)", KString(u"AB") + KString(kMaxExpansionLength - 2, u' '),
+    Check({"huge pad",
+           uR"(AB\U1\I0x)",
+           KString(u"AB") + KString(kMaxExpansionLength - 2, u' '),
            {{1, INT32_MAX}}});
     // Once full, further characters are dropped and the cursor stays inside the text.
     KString longText(kMaxExpansionLength + 5, u'a');
@@ -163,8 +179,8 @@ TEST(VCommandLanguage, NumberTokensAreOneDigitOrThreeCharacters) {
         size_t end;
     };
     const Token tokens[] = {
-        {u"7x", 7, 1},  {uR"(\1f)", 31, 3}, {uR"(\1F)", 31, 3}, {uR"(\zz)", -1, 3},
-        {uR"(\1z)", 1, 3}, {uR"(\1)", 1, 2}, {u"x", std::nullopt, 0}, {u"", std::nullopt, 0},
+        {u"7x", 7, 1},     {uR"(\1f)", 31, 3}, {uR"(\1F)", 31, 3},      {uR"(\zz)", -1, 3},
+        {uR"(\1z)", 1, 3}, {uR"(\1)", 1, 2},   {u"x", std::nullopt, 0}, {u"", std::nullopt, 0},
     };
     for (const Token& t : tokens) {
         size_t pos = 0;

@@ -1,0 +1,1 @@
+kestrun_fuzz_target(scoreboard_script ${CMAKE_CURRENT_SOURCE_DIR}/ScoreboardScriptFuzz.cpp kestrun_script)

@@ -1,0 +1,277 @@
+#include "script/VScoreboardScript.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "scoring/EventRecord.h"
+#include "support/KTempFolder.h"
+
+namespace {
+
+using Script = VScoreboardScript;
+
+class FakeHost : public VScriptHost {
+public:
+    const VScriptSettings& ScriptSettings() override { return settings; }
+    uint32_t Tick() override { return now; }
+    void Output(KStringView line) override { lines.emplace_back(line); }
+
+    VScriptSettings settings;
+    uint32_t now = 0;
+    std::vector<KString> lines;
+};
+
+// A section as text: each page as number[line|line], pages separated by blanks.
+std::string Describe(const Script& script, int slot) {
+    const Script::VSSSection* section = script.Section(slot);
+    if (section == nullptr) return "none";
+    std::string text;
+    for (const Script::VSSPage& page : section->Pages()) {
+        if (!text.empty()) text += ' ';
+        text += std::to_string(page.Number()) + "[";
+        for (size_t i = 0; i < page.Lines().size(); ++i)
+            text += (i ? "|" : "") + ToUtf8(page.Lines()[i].Text());
+        text += "]";
+    }
+    return text;
+}
+
+KString Chars(std::initializer_list<int> codes) {
+    KString text;
+    for (const int c : codes) text += static_cast<KChar>(c);
+    return text;
+}
+
+}  // namespace
+
+TEST(VScoreboardScript, ReadingBuildsSectionsPagesAndFallbacks) {
+    struct Case {
+        const char* name;
+        std::string bytes;
+        std::map<int, std::string> sections;
+    };
+    const Case cases[] = {
+        {"pages by number; a repeated header appends",
+         ";;Results[2]\nA1\n;;Results[0]\nB1\n;;Results[2]\nA2\n",
+         {{Script::kResults, "2[A1|A2] 0[B1]"}}},
+        {"comments, defaults line, short lines and lines before any section are dropped",
+         "; Defaults: 9600,8,N,1\r\nearly\r\n;;Initialization\r\n; note\r\nx\r\n\r\n0Hi\r\n",
+         {{Script::kInitialization, "0[0Hi]"}}},
+        {"an unknown header keeps the current page",
+         ";;Wind\n1%s\n;;Windy\n2%s\n;;result\n3%s\n",
+         {{Script::kWind, "0[1%s|2%s|3%s]"}, {Script::kResults, "none"}}},
+        {"Result is a second name; a bad page number is 0",
+         ";;Result[x]\n1%s\n",
+         {{Script::kResults, "0[1%s]"}}},
+        {"lists fall back to Results, armed to running",
+         ";;ResultsHeader\n0H\n;;Results\n1%s\n;;TimeRunning\n1%s\n",
+         {{Script::kStartListHeader, "0[0H]"},
+          {Script::kStartedHeader, "0[0H]"},
+          {Script::kStartList, "0[1%s]"},
+          {Script::kStarted, "0[1%s]"},
+          {Script::kStartListTrailer, "none"},
+          {Script::kTimeArmed, "0[1%s]"},
+          {Script::kTimeOfDay, "0[1%s]"},
+          {Script::kTimePaused, "none"}}},
+        {"time of day without lines takes time running; its own lines stay",
+         ";;TimeOfDay\n;;TimeRunning\n1R\n;;TimeStopped\n1S\n;;StartList\n2L\n",
+         {{Script::kTimeOfDay, "0[1R]"}, {Script::kTimePaused, "0[1S]"}, {Script::kStarted, "0[2L]"}}},
+        {"UTF-16 with CR line ends",
+         Utf16Bytes(u";;Message\r1\x00e9%s\r", true),
+         {{Script::kMessage, "0[1\xC3\xA9%s]"}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        KTempFolder folder;
+        WriteBytes(folder / "a.vss", c.bytes);
+        Script script;
+        ASSERT_TRUE(script.Load(folder / "a.vss"));
+        for (const auto& [slot, expected] : c.sections) EXPECT_EQ(Describe(script, slot), expected) << slot;
+    }
+}
+
+TEST(VScoreboardScript, MissingFileEmptiesTheTableAndKeepsRegisters) {
+    KTempFolder folder;
+    WriteBytes(folder / "a.vss", ";;Results\n1%s\n");
+    Script script;
+    ASSERT_TRUE(script.Load(folder / "a.vss"));
+    script.Registers()[3] = 7;
+    EXPECT_FALSE(script.Load(folder / "missing.vss"));
+    EXPECT_EQ(script.Section(Script::kResults), nullptr);
+    EXPECT_EQ(script.Registers()[3], 7);
+}
+
+TEST(VScoreboardScript, PagesAreFoundByNumberAndHeadersFallBackToTheirFirstPage) {
+    KTempFolder folder;
+    WriteBytes(folder / "a.vss", ";;ResultsHeader[5]\n0five\n;;ResultsHeader[1]\n0one\n;;Results[1]\n1%s\n");
+    Script script;
+    ASSERT_TRUE(script.Load(folder / "a.vss"));
+    EXPECT_EQ(script.PageOrFirst(Script::kResultsHeader, 1)->Number(), 1);
+    EXPECT_EQ(script.PageOrFirst(Script::kResultsHeader, 3)->Number(), 5);
+    EXPECT_EQ(script.FindPage(Script::kResults, 0), nullptr);
+    EXPECT_EQ(script.FirstPage(Script::kMessage), nullptr);
+}
+
+TEST(VScoreboardScript, LinesRenderTheirVariablesThroughFormatAndCommands) {
+    EventRecord event;
+    ResultRecord& runner = *event.Results().Add();
+    runner.SetLane(u"4");
+    runner.SetId(u"117");
+    runner.SetFirstName(u"Ann");
+    runner.SetLastName(u"Lee");
+    runner.SetAffiliation(u"Northfield");
+    runner.SetTime(TimeValue(kTicksSecond * 12 + kTicksTenth * 3, kTicksTenth));
+    runner.SetLapsToGo(2);
+    runner.SetPlace(1);
+    ResultRecord& team = *event.Standings().Add();
+    team.SetPlace(2);
+    team.SetNumMembers(4);
+    team.SetPoints(37);
+    VEventSnapshot snapshot;
+    snapshot.name = u"Girls 5K";
+    snapshot.heatNumber = u"3";
+    snapshot.distanceNumerator = 7;
+    snapshot.distanceDenominator = 2;
+    const KString message = u"Welcome";
+
+    struct Case {
+        const char* name;
+        const char* section;
+        KStringView line;
+        std::vector<KString> expected;
+        std::function<void(VUpdateRecord&, VScriptSettings&)> setup = {};
+    };
+    const auto onRunner = [&](VUpdateRecord& r, VScriptSettings&) {
+        r.event = &event;
+        r.list = &event.Results();
+        r.record = &runner;
+    };
+    const auto onTeam = [&](VUpdateRecord& r, VScriptSettings& s) {
+        r.event = &event;
+        r.list = &event.Standings();
+        r.record = &team;
+        s.filter = 1;
+    };
+    const auto withSnapshot = [&](VUpdateRecord& r, VScriptSettings&) { r.snapshot = &snapshot; };
+    const auto withClock = [](VUpdateRecord& r, VScriptSettings&) {
+        r.time = TimeValue(kTicksSecond + kTicksThousandth * 234, kTicksThousandth);
+        r.precision = kTicksThousandth;
+    };
+    const Case cases[] = {
+        {"variable 0 is the text", "Initialization", uR"(0Hello %s\0d)", {u"Hello %s\r"}},
+        {"lane padded right", "Results", u"2%-6s", {u"4     "}, onRunner},
+        {"precision cuts, width pads", "Results", u"5[%6.4s]", {u"[  Nort]"}, onRunner},
+        {"name with first name",
+         "Results",
+         u"4%s",
+         {u"Ann Lee"},
+         [&](VUpdateRecord& r, VScriptSettings& s) { onRunner(r, s), s.includeFirst = true; }},
+        {"affiliation abbreviation",
+         "Results",
+         u"5%s",
+         {u"ield"},
+         [&](VUpdateRecord& r, VScriptSettings& s) { onRunner(r, s), s.affilAbbr = true; }},
+        {"time decimal-aligned", "Results", u"6|%s|", {u"|12.3  |"}, onRunner},
+        {"time at whole seconds",
+         "Results",
+         u"6|%s|",
+         {u"|13.   |"},
+         [&](VUpdateRecord& r, VScriptSettings& s) { onRunner(r, s), s.timePrecision = 80000; }},
+        {"place, laps, first and last name",
+         "Results",
+         u"1%s\n\\0a%s\n\\14\\17%s\n\\14\\18%s",
+         {u"1", u"2", u"Ann", u"Lee"},
+         onRunner},
+        {"no record gives blanks", "Results", u"3[%3s]", {u"[   ]"}},
+        {"team place needs MinRunners", "Results", u"1<%s>", {u"<>"}, onTeam},
+        {"team place and points",
+         "Results",
+         u"1%s\n\\14\\10%s",
+         {u"2", u"37"},
+         [&](VUpdateRecord& r, VScriptSettings& s) { onTeam(r, s), s.minRunners = 4; }},
+        {"header without snapshot", "ResultsHeader", u"2%s", {u"no data"}},
+        {"header event name and zero numbers",
+         "ResultsHeader",
+         u"2%s\n4%s\n6%s",
+         {u"Girls 5K", u"0", u"3"},
+         withSnapshot},
+        {"header distance and record count",
+         "ResultsHeader",
+         u"\\0a%s\n8%s",
+         {u"3 1/2", u"1"},
+         [&](VUpdateRecord& r, VScriptSettings& s) { withSnapshot(r, s), onRunner(r, s); }},
+        {"header count without a list", "ResultsHeader", u"8%s", {u"no data"}, withSnapshot},
+        {"group named in the line", "Results", u"\\13\\02%s", {u"Girls 5K"}, withSnapshot},
+        {"message line",
+         "Message",
+         u"1>%s",
+         {u">Welcome"},
+         [&](VUpdateRecord& r, VScriptSettings&) { r.messageLine = &message; }},
+        {"clock thousandths and counter", "TimeRunning", u"3%s\n7%s", {u"1.234", u"1"}, withClock},
+        {"clock binary", "TimeRunning", u"2<%s>", {u"<" + Chars({0xD2, 0x04, 0, 0}) + u">"}, withClock},
+        {"no time gives blanks", "TimeRunning", u"1[%s]", {u"[]"}},
+        {"wind reading and binary",
+         "Wind",
+         u"1%s\n2%s",
+         {u"1.2 m/s", Chars({0xFE, 0xFF, 0xFF, 0xFF})},
+         [](VUpdateRecord& r, VScriptSettings&) {
+             r.wind = VWindReading{true, u"1.2", u"m/s", -2};
+         }},
+        {"invalid wind shows NoWind",
+         "Wind",
+         u"1%s",
+         {u"n/a"},
+         [](VUpdateRecord& r, VScriptSettings& s) { r.wind = VWindReading{}, s.noWind = u"n/a"; }},
+        {"percent and other conversions",
+         "Message",
+         u"1100%% %d%*s|%ls",
+         {u"100% |Welcome"},
+         [&](VUpdateRecord& r, VScriptSettings&) { r.messageLine = &message; }},
+        {"formatted line limit", "Message", u"1%2000s", {KString(1023, u' ')}},
+        {"unparsable lines produce nothing", "Results", u"x1%s\n\\14\n\\17\\00x\n\\ff0x", {}},
+        {"stop flag keeps output so far", "Initialization", uR"(0AB\He3CD)", {u"AB"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        KTempFolder folder;
+        WriteBytes(folder / "a.vss", ";;" + std::string(c.section) + "\n" + ToUtf8(c.line) + "\n");
+        Script script;
+        ASSERT_TRUE(script.Load(folder / "a.vss"));
+        FakeHost host;
+        VUpdateRecord record;
+        if (c.setup) c.setup(record, host.settings);
+        script.Run(*script.FirstPage(Script::SlotNamed(FromUtf8(c.section))), record, host);
+        EXPECT_EQ(host.lines, c.expected);
+    }
+}
+
+TEST(VScoreboardScript, ClockLineInTenthsRepeatsOnlyForNewSecondsOrAfterOnePointOneSeconds) {
+    KTempFolder folder;
+    WriteBytes(folder / "a.vss", ";;TimeRunning\n1\\X1\\=0%s\n;;TimeStopped\n1%s\n");
+    Script script;
+    ASSERT_TRUE(script.Load(folder / "a.vss"));
+    struct Step {
+        uint32_t tick;
+        int tenths;
+        bool sent;
+    };
+    const Step steps[] = {{0, 123, true},    {100, 124, false},  {200, 130, true},
+                          {300, 131, false}, {1299, 132, false}, {1400, 133, true}};
+    FakeHost host;
+    for (const Step& step : steps) {
+        host.now = step.tick;
+        host.lines.clear();
+        VUpdateRecord record;
+        record.time = TimeValue(kTicksTenth * step.tenths, kTicksTenth);
+        script.Run(*script.FirstPage(Script::kTimeRunning), record, host);
+        EXPECT_EQ(host.lines.size(), step.sent ? 1u : 0u) << step.tick;
+        // A line that does not set R0 goes out every time.
+        script.Run(*script.FirstPage(Script::kTimeStopped), record, host);
+        EXPECT_EQ(host.lines.back().substr(0, 2), step.tenths >= 130 ? u"13" : u"12");
+    }
+    EXPECT_EQ(script.Registers()[0], 0);  // each clock update starts with R0 = 0
+}
