@@ -274,25 +274,6 @@ TEST(EventFile, FieldSetsTravelWithTheirLists) {
     EXPECT_EQ(static_cast<WordFieldSet*>(seeing.Results().FieldSet())->value, 1234);
 }
 
-TEST(EventFile, SummaryColumnsIgnoreAGroupOfTheWrongSize) {
-    KBinaryWriter out;
-    out.WriteWord(EventSummaryColumns::kStoreVersion);
-    for (int32_t word : {1, 2, 3}) out.WriteInt(word);
-    out.WriteWord(3);  // a third group is not read
-    out.WriteWord(4);  // first group: 4 boundaries where 6 belong
-    for (int32_t b : {0, 1, 2, 3}) out.WriteInt(b);
-    out.WriteWord(5);
-    for (int32_t b : {0, 10, 20, 30, 40}) out.WriteInt(b);
-    KBinaryReader in(out.Bytes());
-    EventSummaryColumns columns;
-    columns.groups[0] = {9, 9, 9, 9, 9, 9};
-    columns.Load(in);
-    EXPECT_EQ(columns.value, 1);
-    EXPECT_EQ(columns.layout[1], 3);
-    EXPECT_TRUE(columns.groups[0].empty());
-    EXPECT_EQ(columns.groups[1], (std::vector<int32_t>{0, 10, 20, 30, 40}));
-}
-
 TEST(EventRecord, SettersNotifyRulesReachBothListsAndClearEmptiesEverything) {
     struct Counter : EventObserver {
         void BeforeEventChange(EventRecord&) override { ++before; }
