@@ -1,0 +1,1 @@
+kestrun_fuzz_target(source_script ${CMAKE_CURRENT_SOURCE_DIR}/SourceScriptFuzz.cpp kestrun_script)
