@@ -1,0 +1,128 @@
+#include "ports/KStream.h"
+
+#include <gtest/gtest.h>
+
+#include "KPty.h"
+#include "ports/KSerialPort.h"
+#include "ports/KSerialPortList.h"
+
+namespace {
+
+/// A serial port on a pseudo-terminal, read or written through the character modes.
+class StreamOnPty : public ::testing::Test {
+protected:
+    StreamOnPty() { ports.Add(1, pty.Path()); }
+
+    KPty pty;
+    KSerialPortList ports;
+};
+
+}  // namespace
+
+TEST_F(StreamOnPty, ReadingInEachCharacterAndLineModeDeliversWhatWasSent) {
+    struct Case {
+        KCharMode charMode;
+        KLineMode lineMode;
+        std::string sent;
+        KString read;
+        KCharMode charModeAfter;
+        KLineMode lineModeAfter;
+    };
+    using C = KCharMode;
+    using L = KLineMode;
+    const Case cases[] = {
+        {C::SingleByte, L::None, "a\r\nb\xFF", u"a\r\nb\u00FF", C::SingleByte, L::None},
+        {C::SingleByte, L::Auto, "a\r\nb\r\n", u"a\nb\n", C::SingleByte, L::CrLf},
+        {C::SingleByte, L::Auto, "a\n\rb\nc", u"a\nb\nc", C::SingleByte, L::LfCr},
+        {C::SingleByte, L::Cr, "a\r\rb\n", u"a\n\nb\n", C::SingleByte, L::Cr},
+        {C::SingleByte, L::Lf, "a\rb\n", u"a\rb\n", C::SingleByte, L::Lf},
+        {C::Unicode, L::None, std::string("a\0\x01\x04", 4), u"a\u0401", C::Unicode, L::None},
+        {C::Detect, L::None, std::string("\xFE\xFF\0a\x04\x01", 6), u"a\u0401", C::Unicode, L::None},
+        {C::Detect, L::None,
+         std::string("\xFF\xFE"
+                     "a\0",
+                     4),
+         u"a", C::Unicode, L::None},
+        {C::Detect, L::None,
+         "\xFF"
+         "ab",
+         u"\u00FF"
+         "ab",
+         C::SingleByte, L::None},
+        {C::Native, L::None, "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\xC3(\x80",
+         u"a\u00E9\u20AC\U0001F600\uFFFD(\uFFFD", C::Native, L::None},
+    };
+    for (const Case& c : cases) {
+        KSerialPort port(ports, KSerialUserMode::kRead, 2048, 0);
+        port.SetModes(c.charMode, c.lineMode);
+        port.SetReadTimeout(2000);
+        ASSERT_TRUE(port.Open(u"1,9600,8,N,1.0"));
+        pty.Send(c.sent);
+        KString read;
+        while (read.size() < c.read.size()) read += port.ReadChar();
+        EXPECT_EQ(read, c.read) << c.sent;
+        port.SetReadTimeout(0);
+        EXPECT_FALSE(port.IsDataAvailable()) << c.sent;
+        EXPECT_EQ(port.ReadCharMode(), c.charModeAfter) << c.sent;
+        EXPECT_EQ(port.ReadLineMode(), c.lineModeAfter) << c.sent;
+    }
+}
+
+TEST_F(StreamOnPty, ACharacterOrLineEndThatArrivesInPartsIsDeliveredWhole) {
+    KSerialPort port(ports, KSerialUserMode::kRead, 2048, 0);
+    port.SetModes(KCharMode::Native, KLineMode::Auto);
+    port.SetReadTimeout(100);
+    ASSERT_TRUE(port.Open(u"1,9600,8,N,1.0"));
+    pty.Send("\xE2\x82");
+    EXPECT_FALSE(port.IsDataAvailable());  // two bytes of three
+    pty.Send(
+        "\xAC"
+        "x\r");
+    KString read;
+    for (int i = 0; i < 3; ++i) read += port.ReadChar();
+    EXPECT_FALSE(port.IsDataAvailable());
+    pty.Send("\nab;cd");
+    read += port.ReadChar();
+    EXPECT_EQ(read, u"\u20ACx\na");
+    EXPECT_EQ(port.ReadLineMode(), KLineMode::CrLf);
+    KString line;
+    EXPECT_TRUE(port.ReadLine(line, u";", 100));
+    EXPECT_EQ(line, u"b");
+    line.clear();
+    EXPECT_FALSE(port.ReadLine(line, u";", 100));
+    EXPECT_EQ(line, u"cd");
+}
+
+TEST_F(StreamOnPty, WritingInEachCharacterAndLineModeSendsTheBytes) {
+    struct Case {
+        KCharMode charMode;
+        KLineMode lineMode;
+        KCharMode readCharMode;
+        KLineMode readLineMode;
+        KString text;
+        std::string sent;
+    };
+    using C = KCharMode;
+    using L = KLineMode;
+    const Case cases[] = {
+        {C::SingleByte, L::None, C::Detect, L::Auto, u"a\n\u0141", "a\nA"},
+        {C::SingleByte, L::Auto, C::Detect, L::Auto, u"a\n", "a\r\n"},
+        {C::SingleByte, L::Auto, C::Detect, L::Lf, u"a\n", "a\n"},
+        {C::SingleByte, L::Cr, C::Detect, L::Auto, u"a\n", "a\r"},
+        {C::SingleByte, L::LfCr, C::Detect, L::Auto, u"a\n", "a\n\r"},
+        {C::Unicode, L::CrLf, C::Detect, L::Auto, u"\u0401\n", std::string("\x01\x04\r\0\n\0", 6)},
+        {C::Detect, L::None, C::SingleByte, L::None, u"ab", "ab"},
+        {C::Detect, L::None, C::Detect, L::None, u"a", std::string("a\0", 2)},
+        {C::Native, L::None, C::Detect, L::None, KString(u"\u00E9\U0001F600") + KChar(0xDC00) + u"!",
+         "\xC3\xA9\xF0\x9F\x98\x80\xEF\xBF\xBD!"},
+    };
+    for (const Case& c : cases) {
+        KSerialPort port(ports, KSerialUserMode::kWrite, 0, 64);
+        port.SetReadModes(c.readCharMode, c.readLineMode);
+        port.SetWriteModes(c.charMode, c.lineMode);
+        ASSERT_TRUE(port.Open(u"1,9600,8,N,1.0"));
+        for (KChar ch : c.text) port.WriteChar(ch);
+        port.Flush();
+        EXPECT_EQ(pty.Receive(c.sent.size()), c.sent) << ToUtf8(c.text);
+    }
+}
