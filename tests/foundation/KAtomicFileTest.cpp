@@ -39,7 +39,8 @@ const std::pair<const char*, Save> kWriters[] = {{"bytes", SaveBytes}, {"text", 
 
 TEST(SaveThenRename, CommitReplacesTheTargetExactlyAndKeepsItsPermissions) {
     const std::string bytes("\0\x01\xFFztail", 8);
-    for (const auto& [name, save] : kWriters) {
+    for (const auto& [name, writer] : kWriters) {
+        const auto& save = writer;  // clang 14 cannot capture a structured binding
         KTempFolder folder;
         WriteBytes(folder / "data.bin", "old");
         ::chmod((folder / "data.bin").c_str(), 0640);
@@ -55,7 +56,8 @@ TEST(SaveThenRename, CommitReplacesTheTargetExactlyAndKeepsItsPermissions) {
 }
 
 TEST(SaveThenRename, AbandonedOrFailedSaveKeepsTheOldFileAndLeavesNoTemporary) {
-    for (const auto& [name, save] : kWriters) {
+    for (const auto& [name, writer] : kWriters) {
+        const auto& save = writer;  // clang 14 cannot capture a structured binding
         KTempFolder folder;
         WriteBytes(folder / "data.bin", "old");
         save(folder / "data.bin", std::string(10000, 'n'), false);
@@ -79,7 +81,8 @@ TEST(SaveThenRename, AbandonedOrFailedSaveKeepsTheOldFileAndLeavesNoTemporary) {
 }
 
 TEST(SaveThenRename, FolderInTheWayRaisesOpenOrCloseErrorAndLeavesNoTemporary) {
-    for (const auto& [name, save] : kWriters) {
+    for (const auto& [name, writer] : kWriters) {
+        const auto& save = writer;  // clang 14 cannot capture a structured binding
         KTempFolder folder;
         WriteBytes(folder / "file", "x");
         EXPECT_EQ(CaughtError([&] { save(folder / "file" / "sub" / "out.txt", "x", true); }).first,
