@@ -6,6 +6,8 @@
 #include <map>
 #include <string>
 
+#include "script/ScriptTestSupport.h"
+
 namespace {
 
 struct Case {
@@ -26,12 +28,6 @@ void Check(const Case& c, VCommandDialect dialect = VCommandDialect::Scoreboard)
     EXPECT_EQ(out, c.expected);
     for (const auto& [index, value] : c.after)
         EXPECT_EQ(registers[static_cast<size_t>(index)], value) << "R" << index;
-}
-
-KString Chars(std::initializer_list<int> codes) {
-    KString text;
-    for (const int c : codes) text += static_cast<KChar>(c);
-    return text;
 }
 
 }  // namespace

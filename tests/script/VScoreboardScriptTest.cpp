@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "scoring/EventRecord.h"
+#include "script/ScriptTestSupport.h"
 #include "support/KTempFolder.h"
 
 namespace {
@@ -37,12 +38,6 @@ std::string Describe(const Script& script, int slot) {
             text += (i ? "|" : "") + ToUtf8(page.Lines()[i].Text());
         text += "]";
     }
-    return text;
-}
-
-KString Chars(std::initializer_list<int> codes) {
-    KString text;
-    for (const int c : codes) text += static_cast<KChar>(c);
     return text;
 }
 
@@ -94,18 +89,7 @@ TEST(VScoreboardScript, ReadingBuildsSectionsPagesAndFallbacks) {
     }
 }
 
-TEST(VScoreboardScript, MissingFileEmptiesTheTableAndKeepsRegisters) {
-    KTempFolder folder;
-    WriteBytes(folder / "a.vss", ";;Results\n1%s\n");
-    Script script;
-    ASSERT_TRUE(script.Load(folder / "a.vss"));
-    script.Registers()[3] = 7;
-    EXPECT_FALSE(script.Load(folder / "missing.vss"));
-    EXPECT_EQ(script.Section(Script::kResults), nullptr);
-    EXPECT_EQ(script.Registers()[3], 7);
-}
-
-TEST(VScoreboardScript, PagesAreFoundByNumberAndHeadersFallBackToTheirFirstPage) {
+TEST(VScoreboardScript, PagesAreFoundByNumberHeadersFallBackAndAMissingFileEmptiesTheTable) {
     KTempFolder folder;
     WriteBytes(folder / "a.vss", ";;ResultsHeader[5]\n0five\n;;ResultsHeader[1]\n0one\n;;Results[1]\n1%s\n");
     Script script;
@@ -114,6 +98,12 @@ TEST(VScoreboardScript, PagesAreFoundByNumberAndHeadersFallBackToTheirFirstPage)
     EXPECT_EQ(script.PageOrFirst(Script::kResultsHeader, 3)->Number(), 5);
     EXPECT_EQ(script.FindPage(Script::kResults, 0), nullptr);
     EXPECT_EQ(script.FirstPage(Script::kMessage), nullptr);
+
+    // Reading a missing file empties the table; registers stay.
+    script.Registers()[3] = 7;
+    EXPECT_FALSE(script.Load(folder / "missing.vss"));
+    EXPECT_EQ(script.Section(Script::kResultsHeader), nullptr);
+    EXPECT_EQ(script.Registers()[3], 7);
 }
 
 TEST(VScoreboardScript, LinesRenderTheirVariablesThroughFormatAndCommands) {
