@@ -1,0 +1,149 @@
+#include "ports/KTCPSocket.h"
+
+#include <gtest/gtest.h>
+
+#include <poll.h>
+
+#include <atomic>
+#include <thread>
+
+#include "KSocketTestSupport.h"
+#include "support/KTempFolder.h"
+
+namespace {
+
+class KTCPSocketTest : public ::testing::Test {
+protected:
+    KString Spec(int code, int port) { return FromUtf8(ToText(code) + ",127.0.0.1," + ToText(port)); }
+    /// A listen stream on a free port; `port` receives the port.
+    void Listen(KTCPSocket& stream, uint16_t& port) {
+        ASSERT_TRUE(stream.Open(u"-2,127.0.0.1,0"));
+        port = stream.ListenPort();
+    }
+    KLoopbackNetwork m_network;
+};
+
+TEST_F(KTCPSocketTest, ListenKind_ServesTheNewestClientOnly) {
+    KTCPSocket stream(m_network, 0);
+    uint16_t port;
+    Listen(stream, port);
+    EXPECT_FALSE(stream.IsOpen());
+    uint8_t byte;
+    EXPECT_EQ(CaughtError([&] { stream.Read(&byte, 1); }).first, KNetworkError::kReceive);
+
+    const KSocketHandle first = Client(port);
+    ASSERT_TRUE(PollUntil([&] { return stream.IsOpen(); }));
+    SendText(first, "first");
+    EXPECT_EQ(ReadUntil(stream, "first"), "first");
+    stream.Write(reinterpret_cast<const uint8_t*>("ok"), 2);
+    EXPECT_EQ(ReceiveText(first, 2), "ok");
+
+    const KSocketHandle second = Client(port);
+    SendText(second, "second");
+    EXPECT_EQ(ReadUntil(stream, "second"), "second");
+    EXPECT_EQ(ReceiveText(first, 1), "");  // dropped
+}
+
+TEST_F(KTCPSocketTest, ConnectToNothing_RetriesUntilTheServerStarts) {
+    const uint16_t port = FreePort(SOCK_STREAM);
+    KTCPSocket stream(m_network, 0);
+    stream.Open(Spec(-1, port));
+    for (int i = 0; i < 10; ++i) EXPECT_FALSE(stream.IsOpen());
+
+    const KSocketHandle server = BoundSocket(SOCK_STREAM, port);
+    ::listen(server.Get(), 1);
+    ASSERT_TRUE(PollUntil([&] { return stream.IsOpen(); }));
+    const KSocketHandle peer(::accept(server.Get(), nullptr, nullptr));
+    SendText(peer, "result");
+    EXPECT_EQ(ReadUntil(stream, "result"), "result");
+}
+
+TEST_F(KTCPSocketTest, PeerCloses_ConnectKindRedialsListenKindWaits) {
+    const KSocketHandle server = BoundSocket(SOCK_STREAM);
+    ::listen(server.Get(), 1);
+    KTCPSocket dialer(m_network, 0);
+    ASSERT_TRUE(dialer.Open(Spec(-1, LocalPort(server))));
+    ASSERT_TRUE(PollUntil([&] { return dialer.IsOpen(); }));
+    KSocketHandle(::accept(server.Get(), nullptr, nullptr)).Reset();
+    KSocketHandle redialled;
+    ASSERT_TRUE(PollUntil([&] {
+        dialer.IsOpen();
+        redialled.Reset(::accept4(server.Get(), nullptr, nullptr, SOCK_NONBLOCK));
+        return redialled.IsValid();
+    }));
+
+    KTCPSocket listener(m_network, 0);
+    uint16_t port;
+    Listen(listener, port);
+    KSocketHandle client = Client(port);
+    ASSERT_TRUE(PollUntil([&] { return listener.IsOpen(); }));
+    client.Reset();
+    ASSERT_TRUE(PollUntil([&] { return !listener.IsOpen(); }));
+    EXPECT_TRUE(listener.IsListening());
+    const KSocketHandle next = Client(port);
+    EXPECT_TRUE(PollUntil([&] { return listener.IsOpen(); }));
+}
+
+TEST_F(KTCPSocketTest, PeerStopsReadingOrVanishes_SendsNeverBlockNorKillTheProgram) {
+    KTCPSocket stream(m_network, 65536);
+    uint16_t port;
+    Listen(stream, port);
+    KSocketHandle client = Client(port);
+    ASSERT_TRUE(PollUntil([&] { return stream.IsOpen(); }));
+    const std::vector<uint8_t> block(65536, 'x');
+    // The client reads nothing: the system's buffers fill and a send comes up short.
+    std::pair<int, int> error;
+    for (int i = 0; i < 1000 && error.first == 0; ++i) {
+        error = CaughtError([&] {
+            stream.Write(block.data(), block.size());
+            stream.Flush();
+        });
+    }
+    EXPECT_EQ(error.first, KNetworkError::kSendShort);
+    client.Reset();  // gone, with unread bytes: the connection is reset
+    for (int i = 0; i < 100; ++i) {
+        const int code = CaughtError([&] {
+                             stream.Write(block.data(), 100);
+                             stream.Flush();
+                         }).first;
+        EXPECT_TRUE(code == 0 || code == KNetworkError::kSend || code == KNetworkError::kSendShort);
+    }
+}
+
+TEST_F(KTCPSocketTest, FloodOfConnectsAndGarbage_LeavesNoDescriptorsAndServesTheNextClient) {
+    KTCPSocket stream(m_network, 0);
+    uint16_t port;
+    Listen(stream, port);
+    const int descriptors = OpenDescriptorCount();
+    const long kilobytes = ResidentKilobytes();
+    std::atomic<bool> done = false;
+    std::thread flood([&] {
+        // A flooder does not wait for a full backlog: a connect not taken within 5 ms is
+        // abandoned. Every second client only connects and leaves.
+        const std::string garbage(100000, '\xA5');
+        size_t sent = 0;
+        for (int i = 0; i < 1000 || sent < 100000000; ++i) {
+            const KSocketHandle client = Client(port, 5);
+            for (int j = 0; j < 2 && i % 2 == 1; ++j) sent += SendText(client, garbage);
+        }
+        done = true;
+    });
+    // As the main loop does: wait on the stream's descriptor, then read what is there.
+    std::vector<uint8_t> sink(65536);
+    while (!done) {
+        pollfd entry{stream.PollDescriptor(), POLLIN, 0};
+        ::poll(&entry, 1, 1);
+        CaughtError([&] { stream.Read(sink.data(), sink.size()); });
+    }
+    flood.join();
+
+    KSocketHandle client = Client(port);
+    SendText(client, "1,Smith,12:03.4\r\n");
+    EXPECT_EQ(ReadUntil(stream, "1,Smith,12:03.4\r\n"), "1,Smith,12:03.4\r\n");
+    client.Reset();
+    ASSERT_TRUE(PollUntil([&] { return !stream.IsOpen(); }));
+    EXPECT_EQ(OpenDescriptorCount(), descriptors);
+    EXPECT_LT(ResidentKilobytes() - kilobytes, 32 * 1024);
+}
+
+}  // namespace
