@@ -4,7 +4,6 @@
 // ports the system hands out.
 
 #include <arpa/inet.h>
-#include <dirent.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -12,6 +11,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -19,6 +19,7 @@
 #include "foundation/KError.h"
 #include "ports/KNetwork.h"
 #include "ports/KSocket.h"
+#include "support/KTempFolder.h"
 
 /// Polls `condition` every millisecond for up to five seconds.
 template <typename Condition>
@@ -80,39 +81,20 @@ inline std::string ReceiveText(const KSocketHandle& handle, size_t count) {
     return text;
 }
 
-/// Whatever the stream delivers until it reports that nothing more is there.
-inline std::string ReadAvailable(KStream& stream) {
-    std::string text;
-    char chunk[256];
-    while (true) {
-        try {
-            stream.Read(reinterpret_cast<uint8_t*>(chunk), sizeof chunk);
-            text.append(chunk, sizeof chunk);
-        } catch (const KError& e) {
-            if (e.Code() == KNetworkError::kReceiveShort)
-                text.append(chunk, static_cast<size_t>(e.Subcode()));
-            return text;
-        }
-    }
-}
-
-/// Reads from the stream until `expected` has arrived or five seconds passed.
-inline std::string ReadUntil(KStream& stream, const std::string& expected) {
+/// `count` bytes read one at a time, or what arrived within five seconds.
+inline std::string ReadUntil(KStream& stream, size_t count) {
     std::string text;
     PollUntil([&] {
-        text += ReadAvailable(stream);
-        return text.size() >= expected.size();
+        uint8_t byte;
+        while (text.size() < count && CaughtError([&] { stream.Read(&byte, 1); }).first == 0)
+            text += char(byte);
+        return text.size() == count;
     });
     return text;
 }
 
-inline int OpenDescriptorCount() {
-    int count = 0;
-    if (DIR* folder = ::opendir("/proc/self/fd")) {
-        while (::readdir(folder) != nullptr) ++count;
-        ::closedir(folder);
-    }
-    return count;
+inline long OpenDescriptorCount() {
+    return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {});
 }
 
 inline long ResidentKilobytes() {
@@ -123,7 +105,10 @@ inline long ResidentKilobytes() {
     return 0;
 }
 
-inline std::string ToText(int port) { return std::to_string(port); }
+/// "code,address,port"
+inline KString NetSpec(int code, const std::string& address, int port) {
+    return FromUtf8(std::to_string(code) + "," + address + "," + std::to_string(port));
+}
 
 /// A network that counts as available on any machine: "localhost" always resolves.
 struct KLoopbackNetwork : KNetwork {

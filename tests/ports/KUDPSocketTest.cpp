@@ -3,15 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "KSocketTestSupport.h"
-#include "support/KTempFolder.h"
 
 namespace {
 
 class KUDPSocketTest : public ::testing::Test {
 protected:
-    KString Spec(const std::string& address, int port) {
-        return FromUtf8("-3," + address + "," + ToText(port));
-    }
     /// Datagram sizes that arrive on `receiver` until none follows within 100 ms.
     std::vector<size_t> Datagrams(const KSocketHandle& receiver) {
         timeval timeout{0, 100000};
@@ -32,7 +28,7 @@ protected:
 TEST_F(KUDPSocketTest, FlushOf1200BytesAtPacketSize536_ArrivesAs536_536_128) {
     const KSocketHandle receiver = BoundSocket(SOCK_DGRAM);
     KUDPSocket stream(m_network, 32768, 536, 0);
-    ASSERT_TRUE(stream.Open(Spec("127.0.0.1", LocalPort(receiver))));
+    ASSERT_TRUE(stream.Open(NetSpec(-3, "127.0.0.1", LocalPort(receiver))));
     Send(stream, 1200);
     EXPECT_EQ(Datagrams(receiver), (std::vector<size_t>{536, 536, 128}));
 }
@@ -40,7 +36,7 @@ TEST_F(KUDPSocketTest, FlushOf1200BytesAtPacketSize536_ArrivesAs536_536_128) {
 TEST_F(KUDPSocketTest, WriteBeyondTheBuffer_Raises8004WithTheCountStored) {
     const KSocketHandle receiver = BoundSocket(SOCK_DGRAM);
     KUDPSocket stream(m_network, 1000, 536, 0);
-    ASSERT_TRUE(stream.Open(Spec("127.0.0.1", LocalPort(receiver))));
+    ASSERT_TRUE(stream.Open(NetSpec(-3, "127.0.0.1", LocalPort(receiver))));
     const std::vector<uint8_t> bytes(1500, 'u');
     EXPECT_EQ(CaughtError([&] { stream.Write(bytes.data(), 700); }), std::make_pair(0, 0));
     EXPECT_EQ(CaughtError([&] { stream.Write(bytes.data(), 800); }),
@@ -55,17 +51,16 @@ TEST_F(KUDPSocketTest, WriteBeyondTheBuffer_Raises8004WithTheCountStored) {
 TEST_F(KUDPSocketTest, AddressZero_SendsToTheBroadcastAddress) {
     const uint16_t port = FreePort(SOCK_DGRAM);
     KUDPSocket stream(m_network, 2048, 536, 2048);
-    ASSERT_TRUE(stream.Open(Spec("0.0.0.0", port)));
+    ASSERT_TRUE(stream.Open(NetSpec(-3, "0.0.0.0", port)));
     EXPECT_EQ(stream.RemoteAddress(), 0xFFFFFFFFu);
     if (CaughtError([&] { Send(stream, 5); }).first != 0) GTEST_SKIP() << "no route for broadcasts";
-    std::string text;
-    EXPECT_TRUE(PollUntil([&] { return (text += ReadAvailable(stream)) == "uuuuu"; }));
+    EXPECT_EQ(ReadUntil(stream, 5), "uuuuu");
 }
 
 TEST_F(KUDPSocketTest, DatagramsFromAnySender_ReadAsOneStreamOfBytes) {
     const uint16_t port = FreePort(SOCK_DGRAM);
     KUDPSocket stream(m_network, 2048, 536, 2048);
-    ASSERT_TRUE(stream.Open(Spec("127.0.0.1", port)));
+    ASSERT_TRUE(stream.Open(NetSpec(-3, "127.0.0.1", port)));
     uint8_t bytes[8];
     EXPECT_EQ(CaughtError([&] { stream.Read(bytes, 1); }), std::make_pair(KNetworkError::kReceiveShort, 0));
     for (const char* text : {"1,Smith,", "12:03.4\r\n"}) {
@@ -73,10 +68,10 @@ TEST_F(KUDPSocketTest, DatagramsFromAnySender_ReadAsOneStreamOfBytes) {
         const sockaddr_in to = MakeSocketAddress(INADDR_LOOPBACK, port);
         ::sendto(sender.Get(), text, strlen(text), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
     }
-    EXPECT_EQ(ReadUntil(stream, "1,Smith,12:03.4\r\n"), "1,Smith,12:03.4\r\n");
+    EXPECT_EQ(ReadUntil(stream, 17), "1,Smith,12:03.4\r\n");
 
     KUDPSocket sendOnly(m_network, 2048, 536, 0);
-    ASSERT_TRUE(sendOnly.Open(Spec("127.0.0.1", port)));
+    ASSERT_TRUE(sendOnly.Open(NetSpec(-3, "127.0.0.1", port)));
     EXPECT_EQ(CaughtError([&] { sendOnly.Read(bytes, 1); }).first, KNetworkError::kReceive);
 }
 
