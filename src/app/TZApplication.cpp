@@ -101,6 +101,10 @@ void TZApplication::StartupHook(const std::string& name) {
         SetTimeFormat(ReadTimeFormat(*m_settings));
     } else if (name == "ResultCodes") {
         SetResultCodeTexts(ReadResultCodeTexts(*m_settings));
+    } else if (name == "EnumerateSerialPorts") {
+        m_serialPorts.Enumerate(*m_settings);
+        // Which COM numbers work is what an operator checks first when a board stays dark.
+        if (m_log != nullptr) m_log->LogMain(m_serialPorts.Describe());
     }
 }
 

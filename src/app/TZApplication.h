@@ -22,6 +22,7 @@
 #include "foundation/KAlerts.h"
 #include "foundation/KString.h"
 #include "foundation/KTextFile.h"
+#include "ports/KSerialPortList.h"
 
 class KLog;
 class KRegistry;
@@ -100,6 +101,8 @@ public:
     KLog* Log() const { return m_log.get(); }
     /// The non-scoring affiliations that team scoring tests runners against.
     NonScoringAffiliations* NonScoring() const { return m_nonScoring.get(); }
+    /// The COM ports found at start; empty with "-noserialport".
+    const KSerialPortList& SerialPorts() const { return m_serialPorts; }
     TZControl* MainWindow() const { return m_mainWindow; }
     KZSplash* Splash() const { return m_splash.get(); }
     TIpcService& IpcService() { return m_ipc; }
@@ -162,6 +165,7 @@ private:
     QString m_resourceFile;
     std::unique_ptr<KLog> m_log;
     std::unique_ptr<NonScoringAffiliations> m_nonScoring;
+    KSerialPortList m_serialPorts;
     bool m_activityLogEnabled = false;
     bool m_dataDisplay = false;
     QPointer<TZControl> m_mainWindow;
