@@ -53,6 +53,8 @@ public:
     /// Sets TCP_NODELAY on the data socket when the flag changes.
     void SetNoDelay(bool on);
     void SetAutoReconnect(bool on) { m_autoReconnect = on; }
+    /// On: Open and every redial wait in the system until the connect succeeds or fails,
+    /// which for a host that does not answer takes minutes. Sources and scoreboards leave it off.
     void SetBlockingConnect(bool on) { m_blockingConnect = on; }
     void SetAccept(bool on) { m_accept = on; }
     bool NoDelay() const { return m_noDelay; }

@@ -19,6 +19,7 @@ TEST(KNetworkTest, HostNameThatDoesNotResolve_EveryNetworkOpenFails) {
         KStream& stream = spec[1] == u'3' ? static_cast<KStream&>(udp) : tcp;
         EXPECT_FALSE(stream.Open(spec)) << ToUtf8(spec);
         EXPECT_EQ(stream.PollDescriptor(), -1);
+        EXPECT_EQ(CaughtError([&] { stream.WriteChar(u'x'); }).first, KNetworkError::kSend);
     }
 }
 

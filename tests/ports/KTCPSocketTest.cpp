@@ -54,7 +54,12 @@ TEST_F(KTCPSocketTest, ConnectKind_DialsUntilTheServerStartsAndRedialsWhenItClos
     ASSERT_TRUE(PollUntil([&] { return stream.IsOpen(); }));
     KSocketHandle peer(::accept(server.Get(), nullptr, nullptr));
     SendText(peer, "result");
-    EXPECT_EQ(ReadUntil(stream, 6), "result");
+    pollfd entry{stream.PollDescriptor(), POLLIN, 0};
+    ::poll(&entry, 1, 5000);
+    char text[10];
+    EXPECT_EQ(CaughtError([&] { stream.Read(reinterpret_cast<uint8_t*>(text), 10); }),
+              std::make_pair(KNetworkError::kReceiveShort, 6));
+    EXPECT_EQ(std::string(text, 6), "result");
     peer.Reset();
     EXPECT_TRUE(PollUntil([&] {
         stream.IsOpen();
