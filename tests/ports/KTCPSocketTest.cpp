@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <netinet/tcp.h>
 #include <poll.h>
 
 #include <atomic>
@@ -70,9 +71,15 @@ TEST_F(KTCPSocketTest, ConnectKind_DialsUntilTheServerStartsAndRedialsWhenItClos
 
 TEST_F(KTCPSocketTest, PeerStopsReadingOrVanishes_SendsNeverBlockNorKillTheProgram) {
     KTCPSocket stream(m_network, 65536);
+    stream.SetNoDelay(true);
     const uint16_t port = Listen(stream);
     KSocketHandle client = Client(port);
     ASSERT_TRUE(PollUntil([&] { return stream.IsOpen(); }));
+    int noDelay = 0, sendBuffer = 0;
+    socklen_t length = sizeof noDelay;
+    ::getsockopt(stream.PollDescriptor(), IPPROTO_TCP, TCP_NODELAY, &noDelay, &length);
+    ::getsockopt(stream.PollDescriptor(), SOL_SOCKET, SO_SNDBUF, &sendBuffer, &length);
+    EXPECT_TRUE(noDelay != 0 && sendBuffer >= 65536);
     const std::vector<uint8_t> block(65536, 'x');
     const auto send = [&](size_t count) {
         return CaughtError([&] {
