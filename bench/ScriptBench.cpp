@@ -103,3 +103,4 @@ void BM_RenderStandingsPage(benchmark::State& state) {
 BENCHMARK(BM_RenderStandingsPage)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
+BENCHMARK_MAIN();

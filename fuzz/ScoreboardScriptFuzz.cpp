@@ -16,7 +16,8 @@ public:
     const VScriptSettings& ScriptSettings() override { return settings; }
     uint32_t Tick() override { return now += 300; }
     void Output(KStringView line) override {
-        if (line.size() > kMaxExpansionLength) std::abort();
+        // A line of the input, each "%s" made twelve characters, then expanded.
+        if (line.size() > 6 * 4096 + kMaxExpansionGrowth) std::abort();
     }
     VScriptSettings settings;
     uint32_t now = 0;

@@ -8,12 +8,14 @@
 
 #include "script/TSourceScript.h"
 
-/// A script whose deliveries hold values of bounded size.
+/// A script whose deliveries hold values of bounded size: a cut value at most the buffer, processed
+/// with a format (of one script line, so under 4096 characters) and expanded twice.
+inline constexpr size_t kMaxValue = 4 * 4096 + 3 * kMaxExpansionGrowth;
 struct CheckedScript {
     explicit CheckedScript(size_t capacity)
         : script(registers, capacity, [](const TMessageDefinition& definition) {
               for (const TFieldSpec& field : definition.Fields())
-                  if (field.value.size() > kMaxExpansionLength) std::abort();
+                  if (field.value.size() > kMaxValue) std::abort();
           }) {}
 
     /// Each byte one character; with `wide`, pairs of bytes make 16-bit characters.

@@ -21,7 +21,7 @@ bool IsBlank(KChar c) { return c == u' ' || c == u'\t'; }
 size_t ReadCount(KStringView text, size_t& pos) {
     size_t value = 0;
     for (; pos < text.size() && IsDigit(text[pos]); ++pos)
-        value = std::min(value * 10 + static_cast<size_t>(text[pos] - u'0'), kMaxExpansionLength);
+        value = std::min(value * 10 + static_cast<size_t>(text[pos] - u'0'), kMaxExpansionGrowth);
     return value;
 }
 
@@ -75,7 +75,8 @@ KString Expanded(KStringView text, VRegisters& registers) {
 void ProcessValue(KStringView format, KStringView value, KString& out, VRegisters& registers) {
     KString result;
     size_t taken = 0;
-    for (size_t pos = 0; pos < format.size() && result.size() < kMaxExpansionLength;) {
+    const size_t limit = format.size() + value.size() + kMaxExpansionGrowth;
+    for (size_t pos = 0; pos < format.size() && result.size() < limit;) {
         const KChar c = format[pos++];
         if (c != u'%') {
             result += c;
@@ -100,7 +101,7 @@ void ProcessValue(KStringView format, KStringView value, KString& out, VRegister
         const size_t available = value.size() - taken;
         const size_t w = std::min(precision, std::max(width, available));
         const size_t count = std::min(w, available);
-        const size_t pad = std::min(w - count, kMaxExpansionLength);
+        const size_t pad = w - count;
         if (!leftJustify) result.append(pad, u' ');
         result += value.substr(taken, count);
         taken += count;

@@ -35,6 +35,7 @@ public:
 
     bool Run(KStringView text) {
         m_out.clear();
+        m_limit = text.size() + kMaxExpansionGrowth;
         for (size_t i = 0; i < text.size() && !m_stopped;) {
             const KChar c = text[i];
             if (c != u'\\') {
@@ -125,7 +126,7 @@ private:
 
     // Inserts at the cursor without moving it, never beyond the output limit; returns the count.
     size_t Insert(size_t count, KChar c) {
-        count = std::min(count, kMaxExpansionLength - std::min(kMaxExpansionLength, m_out.size()));
+        count = std::min(count, m_limit - std::min(m_limit, m_out.size()));
         m_out.insert(m_cursor, count, c);
         return count;
     }
@@ -148,7 +149,7 @@ private:
             else
                 count = m_x - static_cast<int64_t>(m_out.size());
         }
-        Insert(Clip(count, static_cast<int64_t>(kMaxExpansionLength)), fill);
+        Insert(Clip(count, static_cast<int64_t>(m_limit)), fill);
     }
 
     void StopTest(KChar modifier, int n) {
@@ -347,6 +348,7 @@ private:
     KString& m_out;
     VRegisters& m_registers;
     VCommandDialect m_dialect;
+    size_t m_limit = 0;
     size_t m_cursor = 0;
     int32_t m_u = -1;
     int32_t m_x = -1;

@@ -27,9 +27,9 @@ std::optional<int> ReadNumberToken(KStringView text, size_t& pos);
 /// Appends `value` as a backslash escape of two lower-case hexadecimal digits (its low 8 bits).
 void AppendHexEscape(KString& out, uint32_t value);
 
-/// Longest output an expansion builds. Insertions beyond it are cut short, so a script cannot make
-/// one line grow without bound (for example \X\ff\<1 ... \I0 with a huge register).
-inline constexpr size_t kMaxExpansionLength = 65536;
+/// How many characters an expansion may add to the length of the text it was given. Insertions
+/// beyond that are cut short, so a line cannot grow without bound (\U1\I0 with a huge R1).
+inline constexpr size_t kMaxExpansionGrowth = 4096;
 
 /// Runs `text` through the command language into `out` (its old content is replaced), reading and
 /// writing `registers`. Returns false when an H command stopped the expansion; `out` then holds

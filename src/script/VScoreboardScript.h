@@ -61,7 +61,7 @@ public:
 
     class VSSLine {
     public:
-        explicit VSSLine(KString text) : m_text(std::move(text)) {}
+        explicit VSSLine(KStringView text) : m_text(text) {}
         /// As read, without the line end.
         const KString& Text() const { return m_text; }
 
@@ -75,7 +75,7 @@ public:
         int32_t Number() const { return m_number; }
         int Group() const { return m_group; }
         const std::vector<VSSLine>& Lines() const { return m_lines; }
-        void AddLine(KString text) { m_lines.emplace_back(std::move(text)); }
+        void AddLine(KStringView text) { m_lines.emplace_back(text); }
 
     private:
         int32_t m_number;
