@@ -1,10 +1,12 @@
 #include "app/TZApplication.h"
 
 #include "scoring/NonScoringAffiliations.h"
+#include "scoring/ResultFields.h"
 #include "scoring/ScoringSettings.h"
 
 #include <sys/resource.h>
 
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QLocale>
@@ -101,15 +103,23 @@ void TZApplication::StartupHook(const std::string& name) {
         SetTimeFormat(ReadTimeFormat(*m_settings));
     } else if (name == "ResultCodes") {
         SetResultCodeTexts(ReadResultCodeTexts(*m_settings));
+    } else if (name == "DefaultFields") {
+        // Default column widths are in pixels of the display's default font.
+        EnsureDefaultFields(*m_settings, QFontMetrics(QGuiApplication::font()).averageCharWidth());
     } else if (name == "EnumerateSerialPorts") {
         m_serialPorts.Enumerate(*m_settings);
         // Which COM numbers work is what an operator checks first when a board stays dark.
         if (m_log != nullptr) m_log->LogMain(m_serialPorts.Describe());
+    } else if (name == "StartSockets") {
+        // Without a resolvable host name every network port fails to open; the program
+        // still runs, on its serial ports.
+        m_network.Start();
     }
 }
 
 void TZApplication::Unhook(const std::string& name) {
     Step("unhook:" + name);
+    if (name == "StopSockets") m_network.Stop();
     ShutdownHook(name);
 }
 

@@ -22,6 +22,7 @@
 #include "foundation/KAlerts.h"
 #include "foundation/KString.h"
 #include "foundation/KTextFile.h"
+#include "ports/KNetwork.h"
 #include "ports/KSerialPortList.h"
 
 class KLog;
@@ -103,6 +104,8 @@ public:
     NonScoringAffiliations* NonScoring() const { return m_nonScoring.get(); }
     /// The COM ports found at start; empty with "-noserialport".
     const KSerialPortList& SerialPorts() const { return m_serialPorts; }
+    /// Whether network ports can open, decided at start.
+    const KNetwork& Network() const { return m_network; }
     TZControl* MainWindow() const { return m_mainWindow; }
     KZSplash* Splash() const { return m_splash.get(); }
     TIpcService& IpcService() { return m_ipc; }
@@ -166,6 +169,7 @@ private:
     std::unique_ptr<KLog> m_log;
     std::unique_ptr<NonScoringAffiliations> m_nonScoring;
     KSerialPortList m_serialPorts;
+    KNetwork m_network;
     bool m_activityLogEnabled = false;
     bool m_dataDisplay = false;
     QPointer<TZControl> m_mainWindow;
