@@ -1,0 +1,75 @@
+// The shipped Gatemark script against the results message of docs/gatemark-protocol.md.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "script/TSourceScript.h"
+
+namespace {
+
+// The byte-level example of the protocol guide, leading ETX included.
+const std::string kExample =
+    "\x03\x02GMRUnofficial\tBoys 5K\t\t12\t1\t1\tMass\t3\r\n"
+    "1\t\t101\tAnn Lee\tNorthfield\t15:01.2\t\t\t\t0\r\n"
+    "2\t\t205\tBo Kim\tRiverside\t15:04.8\t3.6\t\t\t0\r\n\x03";
+
+const std::string kEventFields =
+    "Official=Unofficial EventName=Boys 5K Wind= EventNumber=12 RoundNumber=1 HeatNumber=1 "
+    "StartType=Mass NumberOfParticipants=3";
+const std::string kAnnFields =
+    " Place=1 Lane= Id=101 Name=Ann Lee Affiliation=Northfield Time=15:01.2 DeltaTime= "
+    "CumulativeSplitTime= LastSplitTime= Laps=0";
+const std::string kBoFields =
+    " Place=2 Lane= Id=205 Name=Bo Kim Affiliation=Riverside Time=15:04.8 DeltaTime=3.6 "
+    "CumulativeSplitTime= LastSplitTime= Laps=0";
+
+// Each delivered message as "name=value ..." with "?" after a field that did not match.
+std::vector<std::string> Deliveries(const std::string& bytes) {
+    VRegisters registers{};
+    std::vector<std::string> messages;
+    TSourceScript script(registers, 32768, [&messages](const TMessageDefinition& definition) {
+        std::string text;
+        for (const TFieldSpec& field : definition.Fields())
+            text += (text.empty() ? "" : " ") + ToUtf8(field.text) + "=" + ToUtf8(field.value) +
+                    (field.matched ? "" : "?");
+        messages.push_back(text);
+    });
+    EXPECT_TRUE(script.Load(KESTRUN_SOURCE_DIR "/data/Gatemark.kss"));
+    for (const char c : bytes) script.Feed(static_cast<KChar>(static_cast<unsigned char>(c)));
+    return messages;
+}
+
+}  // namespace
+
+TEST(GatemarkScript, ProtocolMessagesAreCutIntoTheFieldsInputUpdatesRead) {
+    struct Case {
+        const char* name;
+        std::string bytes;
+        std::vector<std::string> messages;
+    };
+    const Case cases[] = {
+        {"the guide's example", kExample, {kEventFields + kAnnFields + kBoFields}},
+        {"joined mid-message, with noise before the next header",
+         "\t0\r\n\x03\x02GM\x02G\xff" + kExample,
+         {kEventFields + kAnnFields + kBoFields}},
+        {"a message cut short after a line is closed by the next one's ETX",
+         kExample.substr(0, 80) + kExample,
+         {kEventFields + kAnnFields, kEventFields + kAnnFields + kBoFields}},
+        {"no results yet", "\x02GMRUnofficial\tBoys 5K\t\t12\t1\t1\tMass\t3\r\n\x03", {kEventFields}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(Deliveries(c.bytes), c.messages);
+    }
+}
+
+// A message cut inside a line or inside the event line leaves the definition's field list trimmed
+// to the fields that matched, and every later message is then cut out of step: the event line of
+// the next message becomes a bogus runner. Enable once each cut starts from the script's own fields.
+TEST(GatemarkScript, DISABLED_AMessageCutInsideALineSpoilsNoLaterMessage) {
+    const std::string all = kEventFields + kAnnFields + kBoFields;
+    EXPECT_EQ(Deliveries(kExample.substr(0, 88) + kExample + kExample.substr(0, 20) + kExample),
+              (std::vector<std::string>{kEventFields + kAnnFields + " Place=2 Lane= Id=205", all,
+                                        "Official=Unofficial", all}));
+}
