@@ -61,6 +61,7 @@ TEST(VCommandLanguage, OperatorsActOnRegistersWithUXOrOne) {
         {"add one by default", uR"(\+1\+1)", u"", {{1, 4}}, {{1, 6}}},
         {"X applies only to the next command", uR"(\X2\+1\+1)", u"", {}, {{1, 3}}},
         {"operand from register U", uR"(\U2\-1)", u"", {{1, 10}, {2, 3}}, {{1, 7}}},
+        {"indirect X", uR"(\Xi2\=1)", u"", {{2, 9}}, {{1, 9}}},
         {"indirect U", uR"(\Ui4\*1)", u"", {{1, 5}, {4, 2}, {2, 7}}, {{1, 35}}},
         {"remainder truncates", uR"(\X3\#1)", u"", {{1, -7}}, {{1, -1}}},
         {"division truncates", uR"(\X2\/1)", u"", {{1, -7}}, {{1, -3}}},
@@ -129,10 +130,11 @@ TEST(VCommandLanguage, ChecksumsMatchTheirPublishedCheckValues) {
          {{5, static_cast<int32_t>(0xCBF43926u)}}},
         {"X limits the length", uR"(12345678999\L0\X9\F5)", u"12345678999", {}, {{5, 0x31C3}}},
         {"only the low byte counts", uR"(\X1\U1\O6\L1\U1\F5)", Chars({0x131}), {{6, 0x131}}, {{5, 0x31}}},
-        {"CRC framing", uR"(\02123456789\L9\F5\R0\X2\O5)",
+        // The XMODEM CRC of DATA is 0x146E (Python's binascii.crc_hqx agrees).
+        {"CRC framing", uR"(\02DATA\L4\F5\R0\X2\O5)",
          u"\x02"
-         u"123456789" +
-             Chars({0x31C3, 0x31})},
+         u"DATA" +
+             Chars({0x146E, 0x14})},
     };
     for (const Case& c : cases) Check(c);
 }
