@@ -4,6 +4,7 @@
 
 #include "foundation/KBinaryData.h"
 #include "foundation/KError.h"
+#include "scoring/FieldSet.h"
 
 // --- Summary columns ----------------------------------------------------------------------------------
 
@@ -38,9 +39,13 @@ void EventSummaryColumns::Load(KBinaryReader& in) {
 
 // --- Event --------------------------------------------------------------------------------------------
 
-EventRecord::EventRecord(TickCount precision, KString resultsName, KString standingsName)
+EventRecord::EventRecord(TickCount precision, KString resultsName, KString standingsName, KString filterName)
     : m_results(false, precision, std::move(resultsName)),
-      m_standings(true, precision, std::move(standingsName)) {}
+      m_standings(true, precision, std::move(standingsName)) {
+    m_results.SetFieldSet(std::make_unique<FieldSet>(FieldTable::Results, m_results.Name(), filterName));
+    m_standings.SetFieldSet(
+        std::make_unique<FieldSet>(FieldTable::Standings, m_standings.Name(), filterName));
+}
 
 void EventRecord::NotifyBefore() {
     Notify([&](auto& observer) { observer.BeforeEventChange(*this); });

@@ -56,9 +56,11 @@ public:
     static constexpr uint32_t kStoreVersion = 0x20007;
     static constexpr uint32_t kOldestStoreVersion = 0x20004;
 
-    /// `precision` is the results list's time precision (checked like ResultList::ValidPrecision).
+    /// `precision` is the results list's time precision (checked like ResultList::ValidPrecision). Each
+    /// list owns a field set (FieldSet.h) named as the list, with the built-in default columns and one
+    /// filter named `filterName` that accepts every record.
     explicit EventRecord(TickCount precision = kTicksHundredth, KString resultsName = {},
-                         KString standingsName = {});
+                         KString standingsName = {}, KString filterName = {});
     EventRecord(const EventRecord&) = delete;
     EventRecord& operator=(const EventRecord&) = delete;
 

@@ -190,6 +190,12 @@ void ResultList::AddObserver(ResultListObserver* observer) { m_observers.Add(obs
 void ResultList::RemoveObserver(ResultListObserver* observer) { m_observers.Remove(observer); }
 
 void ResultList::SetFieldSet(std::unique_ptr<ResultFieldSet> fieldSet) {
+    // The set going away may be the filter of the last sort; the list must not keep pointing at it.
+    if (m_fieldSet && m_filter == m_fieldSet.get()) {
+        m_filter = nullptr;
+        m_filterSequence = 0;
+        m_needsSort = true;
+    }
     m_fieldSet = std::move(fieldSet);
     m_fieldSetBytes.clear();
 }
@@ -510,10 +516,11 @@ void ResultList::Load(KBinaryReader& in) {
             }
             const uint32_t blockSize = in.ReadWord();
             auto block = in.ReadBytes(blockSize);
-            if (m_fieldSet) {
+            // A file stored without a field set leaves the list's own as it is.
+            if (m_fieldSet && !block.empty()) {
                 KBinaryReader blockReader(block);
                 m_fieldSet->Load(blockReader);
-            } else {
+            } else if (!m_fieldSet) {
                 m_fieldSetBytes.assign(block.begin(), block.end());
             }
             // The name and precision stay the ones the list took from the current settings and

@@ -146,7 +146,8 @@ public:
     /// Grows with every change; safe to read without the lock, to see whether to refresh.
     uint32_t ChangeCount() const { return m_changeCount.load(std::memory_order_relaxed); }
 
-    /// The table's field set, kept and stored with the list; may be null.
+    /// The table's field set, kept and stored with the list; may be null. A list without one keeps a
+    /// stored field set as it was read; a list with one keeps it as it is when the file stored none.
     ResultFieldSet* FieldSet() const { return m_fieldSet.get(); }
     void SetFieldSet(std::unique_ptr<ResultFieldSet> fieldSet);
 

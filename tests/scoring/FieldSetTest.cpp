@@ -1,0 +1,257 @@
+#include "scoring/FieldSet.h"
+
+#include <gtest/gtest.h>
+
+#include "foundation/KBinaryData.h"
+#include "scoring/EventFile.h"
+#include "scoring/EventRecord.h"
+#include "settings/KDefaultSettings.h"
+#include "settings/KRegistry.h"
+#include "support/KTempFolder.h"
+
+namespace {
+
+constexpr int32_t kCharWidth = 7;
+
+TimeValue T(int64_t ticks, TickCount precision) { return TimeValue(TickCount::FromInt64(ticks), precision); }
+
+std::vector<FieldSet::Column> Cols(std::initializer_list<std::pair<int, int32_t>> columns) {
+    std::vector<FieldSet::Column> out;
+    for (auto [field, width] : columns) out.push_back({field, width});
+    return out;
+}
+
+FieldSet::Filter Range(TextField field, KStringView lower, KStringView upper) {
+    FieldSet::Filter filter;
+    filter.lower[static_cast<size_t>(field)] = KString(lower);
+    filter.upper[static_cast<size_t>(field)] = KString(upper);
+    return filter;
+}
+
+class FieldSetTest : public ::testing::Test {
+protected:
+    void SetUp() override { LoadDefaults(settings); }
+
+    FieldSet& ResultsSet() { return *static_cast<FieldSet*>(event.Results().FieldSet()); }
+    FieldSet& StandingsSet() { return *static_cast<FieldSet*>(event.Standings().FieldSet()); }
+    int32_t DefaultsInt(FieldTable table, KStringView key) {
+        const KRInt* node = settings.FindInt(KString(DefaultsGroupPath(table)) + KString(key));
+        return node ? node->Value() : -99;
+    }
+
+    KRegistry settings;
+    EventRecord event;
+};
+
+TEST_F(FieldSetTest, CellsShowEachFieldWithItsAlignment) {
+    ResultRecord* r = event.Results().Add();
+    r->SetPlaceFromText(u"3");
+    r->SetId(u"150");
+    r->SetLastName(u"Lee");
+    r->SetDisplayPrecision(kTicksTenth);
+    r->SetTime(T(80000LL * 65 + 344 * 80, kTicksThousandth));  // 1:05.344
+    r->SetDeltaTime(T(80000 + 2400, kTicksHundredth));         // 1.03 at tenths, rounded up
+    r->SetReacTime(T(80 * 123 + 8, kTicksTenThousandth));      // 0.1231 at thousandths
+    r->SetLapsToGo(0);
+    ResultRecord* team = event.Standings().Add();
+    team->SetAffiliation(u"Ames");
+    team->SetNumScorers(7);
+    team->SetNumMembers(9);
+
+    struct Case {
+        FieldTable table;
+        int field;
+        const char16_t* text;
+        FieldAlignment alignment;
+    } cases[] = {
+        {FieldTable::Results, 0, u"3", FieldAlignment::Right},
+        {FieldTable::Results, 1, u"150", FieldAlignment::None},
+        {FieldTable::Results, 4, u"Lee", FieldAlignment::None},
+        {FieldTable::Results, 7, u"1:05.344", FieldAlignment::Decimal},  // its own precision
+        {FieldTable::Results, 8, u"1.1", FieldAlignment::Decimal},       // the record's precision
+        {FieldTable::Results, 9, u"0.124", FieldAlignment::Decimal},
+        {FieldTable::Results, 10, u"", FieldAlignment::Decimal},  // no split time
+        {FieldTable::Results, 13, u"0", FieldAlignment::Right},
+        {FieldTable::Results, 16, u"", FieldAlignment::None},    // no such field
+        {FieldTable::Standings, 0, u"", FieldAlignment::Right},  // no place
+        {FieldTable::Standings, 1, u"Ames", FieldAlignment::None},
+        {FieldTable::Standings, 2, u"-", FieldAlignment::Decimal},  // no points
+        {FieldTable::Standings, 3, u"7", FieldAlignment::Right},
+        {FieldTable::Standings, 4, u"9", FieldAlignment::Right},
+        {FieldTable::Standings, -1, u"", FieldAlignment::None},
+    };
+    for (const Case& c : cases) {
+        const FieldCell cell = CellText(c.table, c.field, c.table == FieldTable::Results ? *r : *team);
+        EXPECT_EQ(cell.text, c.text) << "field " << c.field;
+        EXPECT_EQ(cell.alignment, c.alignment) << "field " << c.field;
+    }
+    team->SetPlace(2);
+    team->SetPoints(41);
+    EXPECT_EQ(CellText(FieldTable::Standings, 0, *team).text, u"2");
+    EXPECT_EQ(CellText(FieldTable::Standings, 2, *team).text, u"41");
+}
+
+TEST_F(FieldSetTest, LabelsComeFromTheLanguageWithTheDefaultsBehind) {
+    settings.Define(u"Strings\\Event\\Results\\Print\\Fields\\Time:String=Zeit");
+    KRegistry empty;
+    EXPECT_EQ(FieldLabel(settings, FieldTable::Results, 10), u"Cum. Split Time");
+    EXPECT_EQ(FieldLabel(settings, FieldTable::Results, 7, true), u"Zeit");
+    EXPECT_EQ(FieldLabel(settings, FieldTable::Results, 8, false, true), u"Lengths");
+    EXPECT_EQ(FieldLabel(settings, FieldTable::Standings, 3), u"Num Scorers + Displacers");
+    EXPECT_EQ(FieldLabel(empty, FieldTable::Results, 13), u"Laps");
+    EXPECT_EQ(FieldLabel(settings, FieldTable::Standings, 5), u"");
+}
+
+TEST_F(FieldSetTest, StartUpCreatesMissingDefaultsAndKeepsTheUsers) {
+    settings.Define(u"Event\\Standings\\Fields\\Defaults\\:=");
+    settings.Define(u"Event\\Standings\\Fields\\Defaults\\0E:Int=0");
+    EnsureDefaultFields(settings, kCharWidth);
+    EXPECT_EQ(DefaultsInt(FieldTable::Results, u"0E"), 1);
+    EXPECT_EQ(DefaultsInt(FieldTable::Results, u"3E"), 0);
+    EXPECT_EQ(DefaultsInt(FieldTable::Results, u"3W"), 20 * kCharWidth);
+    EXPECT_EQ(DefaultsInt(FieldTable::Results, u"15W"), 6 * kCharWidth);
+    EXPECT_EQ(DefaultsInt(FieldTable::Standings, u"0E"), 0);
+    EXPECT_EQ(DefaultsInt(FieldTable::Standings, u"0W"), -99);  // the user's group is not filled
+
+    // A tree without the parent groups gets them too.
+    KRegistry bare;
+    EnsureDefaultFields(bare, kCharWidth);
+    EXPECT_NE(bare.FindInt(u"Event\\Standings\\Fields\\Defaults\\4W"), nullptr);
+}
+
+TEST_F(FieldSetTest, ApplyDefaultFieldsShowsTheEnabledFieldsOrPlaceAlone) {
+    struct Counter : FieldSetObserver {
+        void AfterFieldsChanged(FieldSet&) override { ++count; }
+        int count = 0;
+    } counter;
+    ResultsSet().AddObserver(&counter);
+    EnsureDefaultFields(settings, kCharWidth);
+    settings.FindInt(u"Event\\Results\\Fields\\Defaults\\1W")->SetValue(33);
+    ApplyDefaultFields(settings, event);
+    EXPECT_EQ(ResultsSet().Columns(),
+              Cols({{0, 42}, {1, 33}, {4, 140}, {5, 140}, {7, 70}, {10, 42}, {13, 42}}));
+    EXPECT_EQ(StandingsSet().Columns(), Cols({{0, 35}, {1, 70}, {2, 35}, {3, 84}, {4, 84}}));
+    EXPECT_EQ(counter.count, 1);
+
+    for (int n = 0; n < 5; ++n)
+        settings.FindInt(u"Event\\Standings\\Fields\\Defaults\\" + ToKString(n) + u"E")->SetValue(0);
+    ApplyDefaultFields(settings, StandingsSet());
+    EXPECT_EQ(StandingsSet().Columns(), Cols({{0, 50}}));
+
+    // Keys missing at the time are created as 0.
+    KRegistry bare;
+    ApplyDefaultFields(bare, ResultsSet());
+    EXPECT_EQ(ResultsSet().Columns(), Cols({{0, 50}}));
+    ASSERT_NE(bare.FindInt(u"Event\\Results\\Fields\\Defaults\\15W"), nullptr);
+    EXPECT_EQ(bare.FindInt(u"Event\\Results\\Fields\\Defaults\\15W")->Value(), 0);
+    ResultsSet().RemoveObserver(&counter);
+}
+
+TEST_F(FieldSetTest, FiltersCompareTextsPaddedAndWithoutCase) {
+    ResultRecord* r = event.Results().Add();
+    struct Case {
+        FieldSet::Filter filter;
+        TextField field;
+        const char16_t* text;
+        bool accepted;
+    } cases[] = {
+        {Range(TextField::Id, u"100", u"199"), TextField::Id, u"150", true},
+        {Range(TextField::Id, u"100", u"199"), TextField::Id, u"99", false},  // " 99" before "100"
+        {Range(TextField::Id, u"100", u"199"), TextField::Id, u"100", true},
+        {Range(TextField::Id, u"100", u"199"), TextField::Id, u"199", true},
+        {Range(TextField::Id, u"100", u"199"), TextField::Id, u"1000", false},
+        {Range(TextField::Id, u"100", u""), TextField::Id, u"5", true},  // one side only: no limit
+        {Range(TextField::Id, u"", u"199"), TextField::Id, u"500", true},
+        {Range(TextField::LastName, u"a", u"m"), TextField::LastName, u"K", true},  // case is ignored
+        {Range(TextField::LastName, u"a", u"m"), TextField::LastName, u"N", false},
+        {Range(TextField::Affiliation, u"Ames", u"Ames"), TextField::Id, u"150", false},  // empty team
+    };
+    for (const Case& c : cases) {
+        r->SetText(c.field, c.text);
+        EXPECT_EQ(c.filter.Accepts(*r), c.accepted) << ToUtf8(c.text);
+        r->SetText(c.field, u"");
+    }
+}
+
+TEST_F(FieldSetTest, ListsSortedAgainstTheirFieldSetPutRecordsNoFilterAcceptsLast) {
+    const std::pair<KStringView, int> runners[] = {{u"250", 100}, {u"120", 110}, {u"99", 90}};
+    for (auto [id, seconds] : runners) {
+        ResultRecord* r = event.Results().Add();
+        r->SetId(id);
+        r->SetTime(T(80000LL * seconds, kTicksHundredth));
+    }
+    ResultList& list = event.Results();
+    FieldSet& set = ResultsSet();
+    EXPECT_EQ(list.Count(&set), 3u);  // the new set's one filter accepts everything
+
+    set.SetFilters({Range(TextField::Id, u"100", u"199"), Range(TextField::Id, u"200", u"299")});
+    EXPECT_EQ(list.Count(&set), 2u);
+    EXPECT_EQ(list.First(&set)->Id(), u"250");
+    EXPECT_EQ(list.At(2)->Id(), u"99");
+    set.SetFilters({});
+    EXPECT_EQ(list.Count(&set), 0u);
+    EXPECT_EQ(list.First(&set), nullptr);
+
+    // Replacing the set the list last sorted against leaves no filter behind.
+    list.SetFieldSet(std::make_unique<FieldSet>(FieldTable::Results));
+    EXPECT_EQ(list.CurrentFilter(), nullptr);
+    EXPECT_EQ(list.Count(nullptr), 3u);
+}
+
+TEST_F(FieldSetTest, FieldSetsTravelInTheEventFile) {
+    FieldSet::Filter filter = Range(TextField::Id, u"100", u"199");
+    filter.name = u"Varsity";
+    filter.flags = 1;
+    filter.value = 12;
+    filter.time = T(4000, kTicksTwentieth);
+    ResultsSet().SetFilters({filter, Range(TextField::LastName, u"A", u"K")});
+    ResultsSet().SetColumns(Cols({{13, 40}, {0, 55}, {7, 90}}));
+    ResultsSet().SetLayoutValues({3, -4});
+    ResultsSet().SetSettingValues({1, 2, 3, 0xFFFFFFFF});
+    StandingsSet().SetColumns(Cols({{2, 30}, {1, 100}}));
+    KTempFolder folder;
+    const auto file = EventFile::PathIn(folder.Path());
+    EventFile::Store(event, file);
+
+    EventRecord loaded;
+    ASSERT_TRUE(EventFile::Load(loaded, file));
+    const auto& set = *static_cast<FieldSet*>(loaded.Results().FieldSet());
+    EXPECT_EQ(set.Filters(), ResultsSet().Filters());
+    EXPECT_EQ(set.Columns(), ResultsSet().Columns());
+    EXPECT_EQ(set.LayoutValues(), ResultsSet().LayoutValues());
+    EXPECT_EQ(set.SettingValues(), ResultsSet().SettingValues());
+    EXPECT_EQ(static_cast<FieldSet*>(loaded.Standings().FieldSet())->Columns(), StandingsSet().Columns());
+}
+
+TEST_F(FieldSetTest, StoredBlocksThatDoNotFitAreRefusedOrPassedOver) {
+    const auto block = [](uint32_t version, uint32_t slots, std::vector<int32_t> fields) {
+        KBinaryWriter out;
+        out.WriteWord(version);
+        out.WriteWord(5);
+        out.WriteText(u"Results");
+        for (int i = 0; i < 2 + 4 + 5; ++i) out.WriteWord(0);
+        out.WriteWord(0);  // no filters
+        out.WriteWord(slots);
+        const uint32_t written = std::min(slots, 17u);  // a corrupt count need not be backed by data
+        for (uint32_t i = 0; i < written; ++i) out.WriteInt(11);
+        out.WriteWord(static_cast<uint32_t>(fields.size()));
+        for (uint32_t i = 0; i < written; ++i) out.WriteInt(i < fields.size() ? fields[i] : 16);
+        return out.Bytes();
+    };
+    const auto load = [](FieldSet& set, const std::vector<uint8_t>& bytes) {
+        KBinaryReader in(bytes);
+        return CaughtError([&] { set.Load(in); }).first;
+    };
+    FieldSet set(FieldTable::Results);
+    const auto before = set.Columns();
+    EXPECT_EQ(load(set, block(0x2000e, 17, {1})), 3009);
+    EXPECT_EQ(set.Columns(), before);
+    EXPECT_EQ(load(set, block(0x2000f, 6, {1})), 0);  // standings columns: read, not taken
+    EXPECT_EQ(set.Columns(), before);
+    EXPECT_TRUE(set.Filters().empty());
+    EXPECT_EQ(load(set, block(0x2000f, 17, {4, 99, -1, 7})), 0);
+    EXPECT_EQ(set.Columns(), Cols({{4, 11}, {7, 11}}));
+    EXPECT_EQ(load(set, block(0x2000f, 0x40000000, {})), 3010);
+}
+
+}  // namespace
