@@ -1,52 +1,68 @@
 #include "foundation/KPeriodicTask.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstring>
 #include <functional>
-#include <future>
-#include <mutex>
 #include <thread>
 
 #include "foundation/KTickCount.h"
+#include "support/KTempFolder.h"
 
 namespace {
 
 using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
 
-// Counts ticks and lets a test wait for them without guessing at sleeps.
+/// Polls until `condition` holds; false after a generous time.
+bool Eventually(const std::function<bool()>& condition) {
+    for (const auto limit = Clock::now() + 10s; Clock::now() < limit; std::this_thread::sleep_for(1ms))
+        if (condition()) return true;
+    return false;
+}
+
 class CountingTask : public KPeriodicTask {
 public:
     ~CountingTask() override { Stop(); }
-
-    int Ticks() const {
-        std::lock_guard lock(m_mutex);
-        return m_ticks;
-    }
-    /// True once at least `count` ticks happened; gives up after a generous time.
     bool WaitForTicks(int count) {
-        std::unique_lock lock(m_mutex);
-        return m_ticked.wait_for(lock, 10s, [&] { return m_ticks >= count; });
+        return Eventually([&] { return ticks >= count; });
     }
 
     std::function<void()> onTick;  // set while no thread runs
+    std::atomic<int> ticks{0};
 
 protected:
     void Tick(uint32_t) override {
         if (onTick) onTick();
-        std::lock_guard lock(m_mutex);
-        ++m_ticks;
-        m_ticked.notify_all();
+        ++ticks;
     }
-
-private:
-    mutable std::mutex m_mutex;
-    std::condition_variable m_ticked;
-    int m_ticks = 0;
 };
+
+// The threads of this process but the caller, and how often they went to sleep: a task's
+// thread does so once for each wait of its period and at no other time.
+struct OtherThreads {
+    int count = 0;
+    long long sleeps = 0;
+};
+OtherThreads Others() {
+    OtherThreads others;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) {
+        if (entry.path().filename() == std::to_string(::gettid())) continue;
+        const std::string status = ReadBytes(entry.path() / "status");
+        const size_t at = status.find("\nvoluntary_ctxt_switches:");
+        others.sleeps += at == std::string::npos ? 0 : std::stoll(status.substr(at + 25));
+        ++others.count;
+    }
+    return others;
+}
+
+/// Waits until the other threads have slept `count` more times than `before`.
+bool WaitForSleeps(const OtherThreads& before, long long count) {
+    return Eventually([&] { return Others().sleeps >= before.sleeps + count; });
+}
 
 }  // namespace
 
@@ -61,7 +77,6 @@ TEST(KPeriodicTask, StartsPausedAndOnlyStopEndsAStartedTask) {
         EXPECT_TRUE(task.Start(1));  // changes nothing, paused or running
         EXPECT_EQ(task.Period(), 60000);
         task.Resume();
-        EXPECT_TRUE(task.IsRunning());
         EXPECT_TRUE(task.Start(1));
         EXPECT_TRUE(task.IsRunning());
         task.Pause();
@@ -72,66 +87,55 @@ TEST(KPeriodicTask, StartsPausedAndOnlyStopEndsAStartedTask) {
     }
 }
 
-TEST(KPeriodicTask, NoTickBeforeResumeAndTicksAfterIt) {
+TEST(KPeriodicTask, NoTickWhilePausedAndTicksWhileRunning) {
     CountingTask task;
+    OtherThreads before = Others();
     ASSERT_TRUE(task.Start(1));
-    std::this_thread::sleep_for(30ms);
-    EXPECT_EQ(task.Ticks(), 0);
+    ASSERT_TRUE(WaitForSleeps(before, 5));  // woke up paused four times at least
+    EXPECT_EQ(task.ticks, 0);
     task.Resume();
     EXPECT_TRUE(task.WaitForTicks(3));
     task.Pause();
-    const int atPause = task.Ticks();
-    std::this_thread::sleep_for(30ms);
-    EXPECT_LE(task.Ticks(), atPause + 1);  // at most a tick that was under way
+    const int atPause = task.ticks;
+    before = Others();
+    ASSERT_TRUE(WaitForSleeps(before, 5));
+    EXPECT_LE(task.ticks, atPause + 1);  // at most a tick that was under way
     task.Resume();
-    EXPECT_TRUE(task.WaitForTicks(task.Ticks() + 2));
+    EXPECT_TRUE(task.WaitForTicks(task.ticks + 2));
 }
 
 TEST(KPeriodicTask, StopDuringATickWaitsForItAndNoTickFollows) {
     CountingTask task;
-    std::promise<void> entered;
-    std::promise<void> release;
-    std::shared_future<void> released = release.get_future().share();
-    std::atomic<bool> first{true};
-    std::atomic<bool> tickFinished{false};
-    std::atomic<bool> stopReturned{false};
-    std::atomic<bool> tickedAfterStop{false};
+    std::atomic<int> started{0};
+    std::atomic<bool> tickEnded{false};
     task.onTick = [&] {
-        tickedAfterStop = tickedAfterStop || stopReturned;
-        if (first.exchange(false)) {
-            entered.set_value();
-            released.wait();
-            tickFinished = true;
-        }
+        if (started++ > 0) return;
+        // The first tick goes on until Stop has been called, and then a little longer: a Stop
+        // that did not wait for it would return first.
+        EXPECT_TRUE(Eventually([&] { return task.IsStopped(); }));
+        std::this_thread::sleep_for(20ms);
+        tickEnded = true;
     };
     ASSERT_TRUE(task.Start(1));
     task.Resume();
-    entered.get_future().wait();
-    std::thread stopper([&] {
-        task.Stop();
-        stopReturned = true;
-    });
-    std::this_thread::sleep_for(20ms);
-    EXPECT_FALSE(stopReturned);  // the tick is still running
-    release.set_value();
-    stopper.join();
-    EXPECT_TRUE(tickFinished);
-    EXPECT_TRUE(task.IsStopped());
-    std::this_thread::sleep_for(20ms);
-    EXPECT_FALSE(tickedAfterStop);
+    ASSERT_TRUE(Eventually([&] { return started > 0; }));
+    task.Stop();
+    EXPECT_TRUE(tickEnded) << "Stop returned while the tick ran";
+    EXPECT_EQ(started, 1);
+    ASSERT_TRUE(Eventually([&] { return tickEnded.load(); }));  // no tick outlives the task
 }
 
-TEST(KPeriodicTask, StopWakesATaskWithALongPeriodAtOnce) {
-    for (bool running : {false, true}) {
+TEST(KPeriodicTask, StopWakesAWaitingTaskAtOnce) {
+    for (const bool running : {false, true}) {
         CountingTask task;
-        ASSERT_TRUE(task.Start(600000));
+        const OtherThreads before = Others();
+        ASSERT_TRUE(task.Start(60000));
         if (running) task.Resume();
-        std::this_thread::sleep_for(5ms);  // let the thread start waiting
-        const auto start = std::chrono::steady_clock::now();
+        ASSERT_TRUE(WaitForSleeps(before, 1));  // the thread waits out its first period
+        const auto start = Clock::now();
         task.Stop();
-        // Far below the ten-minute period: Stop did not wait for the period to pass.
-        EXPECT_LT(std::chrono::steady_clock::now() - start, 60s);
-        EXPECT_EQ(task.Ticks(), 0);
+        EXPECT_LT(Clock::now() - start, 30s) << "Stop waited for the period to pass";
+        EXPECT_EQ(task.ticks, 0);
     }
 }
 
@@ -141,11 +145,6 @@ TEST(KPeriodicTask, EveryPriorityRunsRealWorkOnTheDefaultStack) {
         task.onTick = [] {
             volatile char scratch[128 * 1024];  // far more than the stack size every user asks for
             std::memset(const_cast<char*>(scratch), 1, sizeof scratch);
-            char text[64];
-            const std::time_t now = std::time(nullptr);
-            std::tm local{};
-            localtime_r(&now, &local);
-            std::strftime(text, sizeof text, "%x %X", &local);
         };
         ASSERT_TRUE(task.Start(1, priority, KPeriodicTask::kDefaultStackSize)) << priority;
         task.Resume();
@@ -153,16 +152,16 @@ TEST(KPeriodicTask, EveryPriorityRunsRealWorkOnTheDefaultStack) {
     }
 }
 
-TEST(KPeriodicTask, TickMayStopItsOwnTask) {
+TEST(KPeriodicTask, TickMayStopItsOwnTaskWhichThenStartsAgain) {
     CountingTask task;
+    const OtherThreads before = Others();
     task.onTick = [&] { task.Stop(); };
     ASSERT_TRUE(task.Start(1));
     task.Resume();
-    EXPECT_TRUE(task.WaitForTicks(1));
+    ASSERT_TRUE(Eventually([&] { return Others().count == before.count; }));  // its thread ended
     EXPECT_TRUE(task.IsStopped());
-    std::this_thread::sleep_for(10ms);
-    EXPECT_EQ(task.Ticks(), 1);
-    task.onTick = nullptr;  // the old thread has ended or ends without another tick
+    EXPECT_EQ(task.ticks, 1);
+    task.onTick = nullptr;
     ASSERT_TRUE(task.Start(1));
     task.Resume();
     EXPECT_TRUE(task.WaitForTicks(3));

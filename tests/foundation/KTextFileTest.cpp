@@ -50,7 +50,6 @@ TEST(KTextReader, EveryLineEndStyleSplitsLinesAndTheFirstOneSeenFixesTheStyle) {
         {"CR LF then lone CR", "a\r\nb\rc\r\n", {u"a", u"b", u"c"}, true},
         // Two CR LF pairs are two line ends, never a CR LF and an LF CR.
         {"blank CR LF lines", "a\r\n\r\n\r\nb", {u"a", u"", u"", u"b"}, false},
-        {"blank LF CR lines", "a\n\r\n\rb", {u"a", u"", u"b"}, false},
         {"empty file", "", {}, false},
         {"lines longer than the buffer",
          ToLatin1(k10000) + "\r\n" + ToLatin1(k10000),
@@ -114,15 +113,13 @@ TEST(KTextReader, ByteOrderMarkOrTheRequestedModeDecidesTheCharacters) {
 
 TEST(KTextReader, MissingFileAndFolderRaiseOpenAndReadErrors) {
     KTempFolder folder;
-    const auto readFirstLine = [](const std::filesystem::path& path) {
-        KTextReader reader(path);
+    const auto firstLine = [](const std::filesystem::path& path) {
         KString line;
-        reader.ReadLine(line);
+        KTextReader(path).ReadLine(line);
     };
-    EXPECT_EQ(CaughtError([&] { readFirstLine(folder / "missing.txt"); }),
+    EXPECT_EQ(CaughtError([&] { firstLine(folder / "missing"); }),
               std::make_pair(KErrorCode::kFileOpen, ENOENT));
-    EXPECT_EQ(CaughtError([&] { readFirstLine(folder.Path()); }),
-              std::make_pair(KErrorCode::kFileRead, EISDIR));
+    EXPECT_EQ(CaughtError([&] { firstLine(folder.Path()); }), std::make_pair(KErrorCode::kFileRead, EISDIR));
 }
 
 TEST(KTextWriter, EachModeWritesItsBytesWithCrLfAndReadsBack) {
