@@ -63,31 +63,25 @@ TEST(KZApplication, FlushEndsWhenNoEventWaitsWithoutCallingTheIdleHook) {
     EXPECT_TRUE(app.counts.empty());
 }
 
-TEST(KZApplication, ServedWindowEndsItsLoopWhenClosed) {
-    QtArguments arguments;
-    LoopApplication app(arguments.argc, arguments.argv);
-    QWidget window;
-    window.show();
-    app.idle = [&](int count) {
-        if (count == 3) {
-            window.close();
+TEST(KZApplication, ServedWindowEndsItsLoopWhenClosedAndATerminationRequestEndsBothLoops) {
+    for (const bool terminate : {false, true}) {
+        QtArguments arguments;
+        LoopApplication app(arguments.argc, arguments.argv);
+        QWidget window;
+        window.show();
+        if (terminate) KZApplication::RequestTermination();
+        app.idle = [&](int count) {
+            if (count == 3) window.close();
+            return true;
+        };
+        EXPECT_EQ(app.Control(&window), 0);
+        EXPECT_FALSE(window.isVisible());
+        EXPECT_EQ(app.counts.empty(), terminate) << "a termination request closes the window at once";
+        EXPECT_EQ(app.MainLoopEnded(), terminate);
+        if (terminate) {
+            EXPECT_EQ(app.Control(), 0);
         }
-        return true;
-    };
-    EXPECT_EQ(app.Control(&window), 0);
-    EXPECT_FALSE(app.MainLoopEnded());
-}
-
-TEST(KZApplication, TerminationRequestEndsTheMainLoopAndAServedWindow) {
-    QtArguments arguments;
-    LoopApplication app(arguments.argc, arguments.argv);
-    QWidget window;
-    window.show();
-    KZApplication::RequestTermination();
-    EXPECT_EQ(app.Control(&window), 0);
-    EXPECT_FALSE(window.isVisible());
-    EXPECT_TRUE(app.MainLoopEnded());
-    EXPECT_EQ(app.Control(), 0);
+    }
 }
 
 TEST(KZApplication, SignalClosesAModalDialogRunningItsOwnLoopAndEndsTheMainLoop) {
@@ -124,31 +118,17 @@ TEST(KZApplication, ExceptionFromTheIdleHookIsReportedAndTheLoopGoesOn) {
 }
 
 TEST(KZApplication, ObjectsDeletedLaterAreDeletedByTheLoop) {
-    // Asked from an event handler and from idle work alike.
-    for (const bool fromIdle : {false, true}) {
-        QtArguments arguments;
-        LoopApplication app(arguments.argc, arguments.argv);
-        bool destroyed = false;
-        bool asked = false;
-        auto* object = new QObject;
-        QObject::connect(object, &QObject::destroyed, [&] { destroyed = true; });
-        if (!fromIdle) {
-            QTimer::singleShot(0, object, [object] { object->deleteLater(); });
-        }
-        app.idle = [&](int count) {
-            if (fromIdle && !asked) {
-                asked = true;
-                object->deleteLater();
-            }
-            if (count == 10 || destroyed) {
-                app.EndMainLoop(0);
-            }
-            return true;
-        };
-        app.Control();
-        EXPECT_TRUE(destroyed) << fromIdle;
-        if (!destroyed) {
-            delete object;
-        }
-    }
+    QtArguments arguments;
+    LoopApplication app(arguments.argc, arguments.argv);
+    bool destroyed = false;
+    auto* object = new QObject;
+    QObject::connect(object, &QObject::destroyed, [&] { destroyed = true; });
+    QTimer::singleShot(0, object, [object] { object->deleteLater(); });
+    app.idle = [&](int count) {
+        if (count == 10 || destroyed) app.EndMainLoop(0);
+        return true;
+    };
+    app.Control();
+    EXPECT_TRUE(destroyed);
+    if (!destroyed) delete object;
 }

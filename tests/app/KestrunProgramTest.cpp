@@ -26,21 +26,16 @@ int RunUntilSignal(const fs::path& home, int signal) {
     fs::create_directories(runtime);
     ::chmod(runtime.c_str(), 0700);
     // Everything the child needs is built before fork: after it only exec is safe.
-    std::vector<std::string> variables;
+    std::vector<std::string> variables = {"HOME=" + home.string(), "XDG_RUNTIME_DIR=" + runtime.string(),
+                                          "QT_QPA_PLATFORM=offscreen"};
     for (char** entry = environ; *entry != nullptr; ++entry) {
         const std::string_view variable(*entry);
         if (!variable.starts_with("HOME=") && !variable.starts_with("XDG_") &&
-            !variable.starts_with("QT_QPA_")) {
+            !variable.starts_with("QT_QPA_"))
             variables.emplace_back(variable);
-        }
     }
-    variables.push_back("HOME=" + home.string());
-    variables.push_back("XDG_RUNTIME_DIR=" + runtime.string());
-    variables.push_back("QT_QPA_PLATFORM=offscreen");
     std::vector<char*> envp;
-    for (std::string& variable : variables) {
-        envp.push_back(variable.data());
-    }
+    for (std::string& variable : variables) envp.push_back(variable.data());
     envp.push_back(nullptr);
     char program[] = KESTRUN_PROGRAM;
     char option[] = "-noserialport";
@@ -50,9 +45,7 @@ int RunUntilSignal(const fs::path& home, int signal) {
         ::execve(program, argv, envp.data());
         ::_exit(127);
     }
-    if (child < 0) {
-        return -1;
-    }
+    if (child < 0) return -1;
     const fs::path log = home / "Documents" / "Velmar" / "Kestrun" / "Kestrun.log";
     const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     bool started = false;
@@ -60,9 +53,7 @@ int RunUntilSignal(const fs::path& home, int signal) {
     while (!started && std::chrono::steady_clock::now() < limit) {
         started = ReadBytes(log).find("Kestrun Application Start") != std::string::npos;
         if (!started) {
-            if (::waitpid(child, &status, WNOHANG) == child) {
-                return -1;  // ended on its own
-            }
+            if (::waitpid(child, &status, WNOHANG) == child) return -1;  // ended on its own
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
     }
