@@ -159,7 +159,7 @@ TMessageDefinition::TMessageDefinition(KString name, size_t capacity, VRegisters
 }
 
 TFieldSpec& TMessageDefinition::AddField(KString name, bool repeat) {
-    TFieldSpec& field = m_fields.emplace_back();
+    TFieldSpec& field = m_scriptFields.emplace_back();
     field.text = std::move(name);
     if (repeat) m_repeatFields.push_back(field);
     return field;
@@ -198,6 +198,11 @@ void TMessageDefinition::Feed(KChar c) {
 }
 
 void TMessageDefinition::CompleteBody() {
+    // Every cut starts from the script's own fields: the trim of a message cut short must not leave
+    // the next one cut out of step.
+    m_fields.resize(std::min(m_fields.size(), m_scriptFields.size()));
+    m_fields.insert(m_fields.end(), m_scriptFields.begin() + static_cast<std::ptrdiff_t>(m_fields.size()),
+                    m_scriptFields.end());
     KStringView body = m_buffer;
     size_t start = 0;
     size_t total = 0;

@@ -57,7 +57,8 @@ public:
 
     /// The text after ";;", untrimmed.
     const KString& Name() const { return m_name; }
-    /// In order, with the repeat copies of the last message.
+    /// The fields of the last message cut, in order, with its repeat copies; trimmed to as many
+    /// fields as matched.
     const std::vector<TFieldSpec>& Fields() const { return m_fields; }
 
     /// Advances by one received character; calls the deliver callback, before returning, when the
@@ -69,7 +70,7 @@ public:
     TFieldSpec& Header() { return m_header; }
     TFieldSpec& Trailer() { return m_trailer; }
     void SetBodyLength(int32_t length) { m_bodyLength = length < 0 ? -1 : length; }
-    /// Appends a field; with `repeat` also a template to the repeating group.
+    /// Appends a field to the script's own fields; with `repeat` also a template to the repeating group.
     TFieldSpec& AddField(KString name, bool repeat);
     TFieldSpec* LastRepeatField() { return m_repeatFields.empty() ? nullptr : &m_repeatFields.back(); }
 
@@ -85,6 +86,7 @@ private:
     int32_t m_bodyLength = -1;
     TFieldSpec m_header;
     TFieldSpec m_trailer;
+    std::vector<TFieldSpec> m_scriptFields;  // as the script gives them; every cut starts from these
     std::vector<TFieldSpec> m_fields;
     std::vector<TFieldSpec> m_repeatFields;
 };
