@@ -17,7 +17,7 @@ KString TimeText(const TimeValue& time) {
 GatemarkLine LineOf(ResultRecord& result) {
     GatemarkLine line;
     line.place = result.PlaceText();
-    line.id = result.Id().empty() ? u"#" + ToKString(result.Sequence()) : result.Id();
+    line.id = result.Id().empty() ? u"#" + ToKString(result.Sequence() + 1LL) : result.Id();
     line.name =
         result.FirstName().empty() ? result.LastName() : result.FirstName() + u' ' + result.LastName();
     line.affiliation = result.Affiliation();

@@ -23,8 +23,8 @@ struct SimRace {
 };
 
 /// The race of a results file, read as kestrun-score reads it (LoadResultsCsv): a later row with
-/// the Id of an earlier one updates that runner. A runner without an Id gets "#" and a number, as
-/// Kestrun tells runners apart by Id. Throws ResultsCsvError.
+/// the Id of an earlier one updates that runner. A runner without an Id gets "#" and its number in the file,
+/// as Kestrun tells runners apart by Id. Throws ResultsCsvError.
 SimRace ReadRace(std::istream& in);
 
 /// A plausible 5 km race of `runners` runners in `teams` teams (a few unattached runners and a

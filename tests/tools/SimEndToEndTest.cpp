@@ -1,0 +1,202 @@
+// A rehearsal from end to end: kestrun-sim plays a race into a source that reads it with the shipped
+// Gatemark script, and the event then holds what kestrun-score makes of the same race file.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <thread>
+
+#include "ResultsCsv.h"
+#include "ScoreCommand.h"
+#include "SimCommand.h"
+#include "SimRace.h"
+#include "ports/KNetwork.h"
+#include "ports/KSerialPortList.h"
+#include "ports/KTCPSocket.h"
+#include "scoring/EventRecord.h"
+#include "scoring/StandaloneScorer.h"
+#include "sources/TSources.h"
+#include "support/KTempFolder.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+/// A generated race as a results file (place, bib, name, team, time; DNF in the place column).
+void WriteRace(const std::filesystem::path& path, int runners, int teams, uint64_t seed) {
+    const SimRace race = GenerateRace(runners, teams, seed);
+    std::ofstream out(path);
+    out << "Place,Bib,Name,Team,Time\n";
+    for (const auto* lines : {&race.finishers, &race.others})
+        for (const GatemarkLine& l : *lines)
+            out << ToUtf8(l.place + u',' + l.id + u',' + l.name + u',' + l.affiliation + u',' + l.time)
+                << "\n";
+}
+
+/// The input half of the program: the default table's source 1 on `portSpec` with the shipped
+/// script, and team scoring by kestrun-score's default rules.
+class Receiver {
+public:
+    explicit Receiver(const std::string& portSpec, const std::string& comDevice = {}) {
+        std::filesystem::copy_file(KESTRUN_SOURCE_DIR "/data/Gatemark.kss", m_folder / "Gatemark.kss");
+        if (!comDevice.empty()) m_serialPorts.Add(7, comDevice);
+        m_scorer.settings.FindString(u"\\Sources\\1\\SerialPort")->SetValue(FromUtf8(portSpec));
+        if (!m_network.Start()) m_network.Start("localhost");
+        TSources::StartSources(m_scorer.settings, m_folder.Path(), true, m_prototypes, m_serialPorts,
+                               m_network);
+        const ScoreOptions defaults;
+        m_scorer.SetRules({defaults.minRunners, defaults.scorers, defaults.displacers, defaults.resetScores,
+                           defaults.lapsCountUp, defaults.nonScoringDisplace});
+        sources = std::make_unique<TSources>(m_scorer.settings, m_folder.Path(), m_prototypes);
+        sources->SetTeamScoring(&m_scorer.scoring);
+    }
+
+    /// Polls as the main loop does until `done`, then until nothing has arrived for 100 ms.
+    void PollUntil(
+        const std::function<bool()>& done, const std::function<void()>& eachPass = [] {}) {
+        const auto deadline = Clock::now() + std::chrono::seconds(60);
+        auto quietSince = Clock::now();
+        for (unsigned long long seen = 0; Clock::now() < deadline;) {
+            eachPass();
+            sources->PollSources();
+            if (sources->CharsRead() != seen) seen = sources->CharsRead(), quietSince = Clock::now();
+            if (done() && Clock::now() - quietSince > std::chrono::milliseconds(100)) return;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        ADD_FAILURE() << "the race did not end within 60 s";
+    }
+
+private:
+    KTempFolder m_folder;
+    StandaloneScorer m_scorer;
+    KNetwork m_network;
+    KSerialPortList m_serialPorts;
+    KStreamPrototypes m_prototypes;
+
+public:
+    std::unique_ptr<TSources> sources;  // destroyed first
+};
+
+std::string ResultsText(EventRecord& event) {
+    EventRecord::ScopedLock lock(event);
+    std::string text;
+    for (ResultRecord& r : event.Results().Sorted()) {
+        text += ToUtf8(r.PlaceText() + u'|' + r.Id() + u'|' + r.FirstName() + u'|' + r.LastName() + u'|' +
+                       r.Affiliation() + u'|' + FormatTime(r.Time(), kTicksUnit)) +
+                "|" + std::to_string(r.LapsToGo()) + "\n";
+    }
+    return text;
+}
+
+/// The standings in kestrun-score's CSV form.
+std::string StandingsCsv(EventRecord& event) {
+    EventRecord::ScopedLock lock(event);
+    std::string text = "place,affiliation,points,scorers,members,places\n";
+    for (ResultRecord& team : event.Standings().Sorted()) {
+        std::string places;
+        for (int32_t place : team.PlaceList()) places += (places.empty() ? "" : " ") + std::to_string(place);
+        text += (team.Place() > 0 ? std::to_string(team.Place()) : "") + "," + ToUtf8(team.Affiliation()) +
+                "," + std::to_string(team.Points()) + "," + std::to_string(team.NumScorers()) + "," +
+                std::to_string(team.NumMembers()) + "," + places + "\n";
+    }
+    return text;
+}
+
+void ExpectWhatKestrunScoreMakesOf(EventRecord& event, const KTempFolder& files) {
+    EventRecord expected;
+    std::ifstream in(files / "race.csv");
+    ASSERT_GT(LoadResultsCsv(in, expected, CurrentResultCodeTexts()), 0u);
+    EXPECT_EQ(ResultsText(event), ResultsText(expected));
+    const std::string command = std::string(KESTRUN_SCORE_PROGRAM) + " --format csv " +
+                                (files / "race.csv").string() + " > " + (files / "score.csv").string();
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_EQ(StandingsCsv(event), ReadBytes(files / "score.csv"));
+}
+
+/// Two pseudo-terminals joined at their masters, as `socat pty pty` joins them: what is written to
+/// the first tty arrives at the second.
+class PtyCable {
+public:
+    PtyCable() {
+        for (End& end : m_ends) {
+            char name[128];
+            if (::openpty(&end.master, &end.slave, name, nullptr, nullptr) != 0) std::abort();
+            ::fcntl(end.master, F_SETFL, ::fcntl(end.master, F_GETFL) | O_NONBLOCK);
+            end.path = name;
+        }
+    }
+    ~PtyCable() {
+        for (End& end : m_ends) ::close(end.master), ::close(end.slave);
+    }
+    const std::string& Path(size_t end) const { return m_ends[end].path; }
+    /// Moves what has arrived from the first tty on to the second, as far as it takes it.
+    void Carry() {
+        char chunk[4096];
+        for (ssize_t n;
+             m_pending.size() < (1u << 20) && (n = ::read(m_ends[0].master, chunk, sizeof chunk)) > 0;)
+            m_pending.append(chunk, static_cast<size_t>(n));
+        for (ssize_t n;
+             !m_pending.empty() && (n = ::write(m_ends[1].master, m_pending.data(), m_pending.size())) > 0;)
+            m_pending.erase(0, static_cast<size_t>(n));
+    }
+
+private:
+    struct End {
+        int master = -1;
+        int slave = -1;
+        std::string path;
+    };
+    End m_ends[2];
+    std::string m_pending;
+};
+
+}  // namespace
+
+TEST(SimEndToEnd, RaceSentOverTcpWithNoiseGivesTheEventAndStandingsKestrunScoreGives) {
+    KTempFolder files;
+    WriteRace(files / "race.csv", 80, 6, 3);
+    Receiver receiver("-2,127.0.0.1,0");  // listens on a port the system hands out
+    const auto* tcp = dynamic_cast<const KTCPSocket*>(receiver.sources->LiveStream(0));
+    ASSERT_TRUE(tcp != nullptr && tcp->ListenPort() != 0);
+
+    std::atomic<int> status = -1;
+    std::thread sim([&] {
+        const std::string command = std::string(KESTRUN_SIM_PROGRAM) +
+                                    " --speed 20000 --noise 0.3 --seed 4 " + (files / "race.csv").string() +
+                                    " -1,127.0.0.1," + std::to_string(tcp->ListenPort()) +
+                                    " > /dev/null 2> " + (files / "sim.txt").string();
+        const int raw = std::system(command.c_str());
+        status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128;
+    });
+    receiver.PollUntil([&] { return status != -1; });
+    sim.join();
+    ASSERT_EQ(status, kSimOk) << ReadBytes(files / "sim.txt");
+    ExpectWhatKestrunScoreMakesOf(receiver.sources->Event(), files);
+    EXPECT_EQ(receiver.sources->Event().Name(), u"race");
+}
+
+TEST(SimEndToEnd, RaceSentOverASerialLineGivesTheEventAndStandingsKestrunScoreGives) {
+    KTempFolder files;
+    WriteRace(files / "race.csv", 40, 5, 8);
+    PtyCable cable;
+    Receiver receiver("7,9600,8,N,1.0", cable.Path(1));
+
+    std::atomic<int> status = -1;
+    std::ostringstream out, err;
+    std::thread sim([&] {
+        status = RunSim({"--speed", "20000", "--event", "Girls 5K", (files / "race.csv").string(),
+                         cable.Path(0) + ",9600,8,N,1.0"},
+                        out, err);
+    });
+    receiver.PollUntil([&] { return status != -1; }, [&] { cable.Carry(); });
+    sim.join();
+    ASSERT_EQ(status, kSimOk) << err.str();
+    ExpectWhatKestrunScoreMakesOf(receiver.sources->Event(), files);
+    EXPECT_EQ(receiver.sources->Event().Name(), u"Girls 5K");
+}
