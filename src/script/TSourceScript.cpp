@@ -245,7 +245,7 @@ TSourceScript::TSourceScript(VRegisters& registers, size_t capacity, TMessageDef
 bool TSourceScript::Load(const std::filesystem::path& path) {
     try {
         KTextReader reader(path, KCharMode::Detect);
-        m_definitions = Parse([&reader](KString& line) { return reader.ReadLine(line); });
+        Replace(Parse([&reader](KString& line) { return reader.ReadLine(line); }));
     } catch (const KError&) {
         return false;
     }
@@ -253,14 +253,24 @@ bool TSourceScript::Load(const std::filesystem::path& path) {
 }
 
 void TSourceScript::Feed(KChar c) {
-    for (const auto& definition : m_definitions) definition->Feed(c);
+    ++m_feeding;
+    const uint64_t generation = m_generation;
+    for (size_t i = 0; i < m_definitions.size() && generation == m_generation; ++i) m_definitions[i]->Feed(c);
+    if (--m_feeding == 0) m_retired.clear();
 }
 
-void TSourceScript::Read(const std::function<bool(KString&)>& nextLine) { m_definitions = Parse(nextLine); }
+void TSourceScript::Read(const std::function<bool(KString&)>& nextLine) { Replace(Parse(nextLine)); }
 
-std::vector<std::unique_ptr<TMessageDefinition>> TSourceScript::Parse(
-    const std::function<bool(KString&)>& nextLine) {
-    std::vector<std::unique_ptr<TMessageDefinition>> definitions;
+void TSourceScript::Replace(DefinitionList definitions) {
+    // A delivery may reload the script: the definition that is delivering stays alive until the
+    // character has been fed, and the old definitions see no more of it.
+    if (m_feeding > 0) m_retired.push_back(std::move(m_definitions));
+    m_definitions = std::move(definitions);
+    ++m_generation;
+}
+
+TSourceScript::DefinitionList TSourceScript::Parse(const std::function<bool(KString&)>& nextLine) {
+    DefinitionList definitions;
     for (KString line; nextLine(line);) {
         if (line.starts_with(u";;")) {
             definitions.push_back(

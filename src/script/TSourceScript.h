@@ -93,12 +93,14 @@ private:
 
 class TSourceScript {
 public:
+    using DefinitionList = std::vector<std::unique_ptr<TMessageDefinition>>;
+
     /// `registers` are the ten registers all source scripts share; `capacity` is each definition's
     /// receive buffer (see ReadFieldsBufferSize); `deliver` receives every completed message.
     TSourceScript(VRegisters& registers, size_t capacity, TMessageDefinition::Deliver deliver);
 
-    /// Replaces the definitions by those of the file. A file that cannot be opened or read keeps the
-    /// current definitions and returns false.
+    /// Replaces the definitions by those of the file (also safe from within a delivery). A file that cannot
+    /// be opened or read keeps the current definitions and returns false.
     bool Load(const std::filesystem::path& path);
     /// Replaces the definitions by those of the lines `nextLine` gives (false at the end).
     void Read(const std::function<bool(KString&)>& nextLine);
@@ -106,16 +108,20 @@ public:
     /// Feeds every definition, in script order.
     void Feed(KChar c);
 
-    const std::vector<std::unique_ptr<TMessageDefinition>>& Definitions() const { return m_definitions; }
+    const DefinitionList& Definitions() const { return m_definitions; }
 
 private:
-    std::vector<std::unique_ptr<TMessageDefinition>> Parse(const std::function<bool(KString&)>& nextLine);
+    DefinitionList Parse(const std::function<bool(KString&)>& nextLine);
+    void Replace(DefinitionList definitions);
     void ReadStatement(KStringView line, TMessageDefinition& definition);
 
     VRegisters& m_registers;
     size_t m_capacity;
     TMessageDefinition::Deliver m_deliver;
-    std::vector<std::unique_ptr<TMessageDefinition>> m_definitions;
+    DefinitionList m_definitions;
+    std::vector<DefinitionList> m_retired;  // replaced during a Feed, freed when it ends
+    int m_feeding = 0;
+    uint64_t m_generation = 0;
 };
 
 /// \Sources\Fields\BufferSize, 32768 when missing.

@@ -131,3 +131,20 @@ TEST(TSourceScript, BufferSizeComesFromTheSettings) {
     settings.AddTable({u"Sources\\:=", u"Sources\\Fields\\:=", u"Sources\\Fields\\BufferSize:Int=100"});
     EXPECT_EQ(ReadFieldsBufferSize(settings), 100u);
 }
+
+TEST(TSourceScript, ReloadingFromWithinADeliveryIsSafeAndTakesEffectAtOnce) {
+    KTempFolder folder;
+    WriteBytes(folder / "a.kss", ";;A\nheader=\\02,length=1\nbodylength=1\ntextfield=F,length=1\n");
+    WriteBytes(folder / "b.kss", ";;B\nheader=\\02,length=1\nbodylength=2\ntextfield=F,length=2\n");
+    VRegisters registers{};
+    std::vector<KString> names;
+    TSourceScript* self = nullptr;
+    TSourceScript script(registers, 32768, [&](const TMessageDefinition& d) {
+        names.push_back(d.Name() + u"=" + d.Fields().front().value);
+        self->Load(folder / "b.kss");
+    });
+    self = &script;
+    ASSERT_TRUE(script.Load(folder / "a.kss"));
+    for (const KChar c : KStringView(u"\x02x\x02yz")) script.Feed(c);
+    EXPECT_EQ(names, (std::vector<KString>{u"A=x", u"B=yz"}));
+}
