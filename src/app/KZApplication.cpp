@@ -5,10 +5,11 @@
 
 #include <QAbstractEventDispatcher>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <QWidget>
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
-#include <thread>
 
 std::atomic<bool> KZApplication::s_terminationRequested{false};
 
@@ -32,6 +33,9 @@ KZApplication::KZApplication(int& argc, char** argv) : QApplication(argc, argv) 
     static_assert(std::atomic<bool>::is_always_lock_free, "the signal handler needs a lock-free flag");
     // Leaving is the main loop's business; a closed alert or splash must not end anything.
     setQuitOnLastWindowClosed(false);
+    m_waitObjects = std::make_unique<QObject>();
+    m_waitTimer = new QTimer(m_waitObjects.get());
+    m_waitTimer->setSingleShot(true);
     if (gSignalPipe[0] >= 0) {
         auto* notifier = new QSocketNotifier(gSignalPipe[0], QSocketNotifier::Read, this);
         QObject::connect(notifier, &QSocketNotifier::activated, this, [this] {
@@ -55,7 +59,10 @@ void KZApplication::HandleTermination() {
     }
 }
 
-KZApplication::~KZApplication() { s_terminationRequested = false; }
+KZApplication::~KZApplication() {
+    m_waitObjects.reset();
+    s_terminationRequested = false;
+}
 
 void KZApplication::InstallTerminationHandlers() {
     struct sigaction action {};
@@ -75,6 +82,11 @@ void KZApplication::EndMainLoop(int exitCode) {
 }
 
 bool KZApplication::notify(QObject* receiver, QEvent* event) {
+    if (receiver != nullptr && m_waitObjects != nullptr && receiver->parent() == m_waitObjects.get()) {
+        ++m_wakeUps;
+    } else {
+        ++m_programEvents;
+    }
     try {
         return QApplication::notify(receiver, event);
     } catch (...) {
@@ -85,13 +97,58 @@ bool KZApplication::notify(QObject* receiver, QEvent* event) {
 
 bool KZApplication::Idle(int) { return false; }
 
-bool KZApplication::ProcessPendingEvents() {
+int KZApplication::PrepareWait(std::vector<int>&) { return kMaxWaitMs; }
+
+bool KZApplication::ProcessPendingEvents(bool wait) {
     QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
     if (dispatcher == nullptr) {
         return false;
     }
+    const unsigned long long programEvents = m_programEvents;
+    const unsigned long long wakeUps = m_wakeUps;
     // Without WaitForMoreEvents this returns at once; true when something was handled.
-    return dispatcher->processEvents(QEventLoop::AllEvents);
+    const bool handled = dispatcher->processEvents(
+        wait ? QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents : QEventLoop::AllEvents);
+    return handled && (m_programEvents != programEvents || m_wakeUps == wakeUps);
+}
+
+void KZApplication::WatchDescriptors(const std::vector<int>& descriptors) {
+    for (auto it = m_notifiers.begin(); it != m_notifiers.end();) {
+        if (std::find(descriptors.begin(), descriptors.end(), it->first) == descriptors.end()) {
+            // A notifier may be the one whose activation is being handled further up the stack.
+            it->second->setEnabled(false);
+            it->second->deleteLater();
+            it = m_notifiers.erase(it);
+        } else {
+            it->second->setEnabled(true);
+            ++it;
+        }
+    }
+    for (const int fd : descriptors) {
+        if (fd < 0 || m_notifiers.count(fd) != 0) continue;
+        auto* notifier = new QSocketNotifier(fd, QSocketNotifier::Read, m_waitObjects.get());
+        QObject::connect(notifier, &QSocketNotifier::activated, notifier, [this, notifier] {
+            // Level-triggered: left on, it would fire again until the idle pass has read.
+            notifier->setEnabled(false);
+            m_woken.push_back(static_cast<int>(notifier->socket()));
+        });
+        m_notifiers.emplace(fd, notifier);
+    }
+}
+
+bool KZApplication::Wait() {
+    std::vector<int> descriptors;
+    const int timeout = std::min(PrepareWait(descriptors), kMaxWaitMs);
+    m_woken.clear();
+    if (timeout <= 0) {
+        return ProcessPendingEvents(false);
+    }
+    WatchDescriptors(descriptors);
+    m_waitTimer->start(timeout);
+    const bool handled = ProcessPendingEvents(true);
+    m_waitTimer->stop();
+    for (const auto& [fd, notifier] : m_notifiers) notifier->setEnabled(false);
+    return handled;
 }
 
 int KZApplication::Control(QWidget* window, bool flush) {
@@ -103,6 +160,7 @@ int KZApplication::Control(QWidget* window, bool flush) {
         int& depth;
         ~DepthGuard() { --depth; }
     } depthGuard{m_controlDepth};
+    bool waitNext = false;  // after an idle pass the loop waits rather than spins
     for (;;) {
         if (s_terminationRequested.exchange(false)) {
             HandleTermination();
@@ -115,7 +173,9 @@ int KZApplication::Control(QWidget* window, bool flush) {
         if (window != nullptr ? served == nullptr || !served->isVisible() : m_mainLoopEnded && !flush) {
             return window != nullptr ? 0 : m_exitCode;
         }
-        if (ProcessPendingEvents()) {
+        const bool handled = waitNext ? Wait() : ProcessPendingEvents(false);
+        waitNext = false;
+        if (handled) {
             m_idleCount = 0;
             continue;
         }
@@ -140,6 +200,6 @@ int KZApplication::Control(QWidget* window, bool flush) {
                 ++m_idleCount;
             }
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        waitNext = true;
     }
 }

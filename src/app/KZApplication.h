@@ -1,7 +1,8 @@
 #pragma once
 
-// The program's Qt application: its own main loop without timers (pending
-// events first; when none waits, the idle hook, then a 1 ms sleep), an
+// The program's Qt application: its own main loop (pending events first; when
+// none waits, the idle hook, then a wait until an event arrives, a watched
+// descriptor becomes readable or the idle work's next duty is due), an
 // exception barrier around every event, and the orderly end that SIGTERM and
 // SIGINT request.
 
@@ -9,6 +10,12 @@
 #include <QPointer>
 #include <atomic>
 #include <climits>
+#include <map>
+#include <memory>
+#include <vector>
+
+class QSocketNotifier;
+class QTimer;
 
 class KZApplication : public QApplication {
 public:
@@ -34,7 +41,18 @@ public:
 
     bool notify(QObject* receiver, QEvent* event) override;
 
+    /// The longest the loop waits after an idle pass, in ms: the idle work's timed duties
+    /// (redialling, accepting a connect) come at least this often.
+    static constexpr int kMaxWaitMs = 20;
+
 protected:
+    /// Called before each wait after an idle pass: fills `descriptors` with those whose
+    /// readability ends the wait and returns the longest wait in ms (0: do not wait;
+    /// above kMaxWaitMs counts as kMaxWaitMs). The default watches nothing.
+    virtual int PrepareWait(std::vector<int>& descriptors);
+    /// The watched descriptors that ended or shortened the last wait.
+    const std::vector<int>& WokenDescriptors() const { return m_woken; }
+
     /// Called when no event waits, with the idle counter; false stops the calls until the next event.
     virtual bool Idle(int count);
     /// An exception escaped from handling one event; the loop goes on.
@@ -43,12 +61,23 @@ protected:
     virtual void TerminationRequested() { EndMainLoop(0); }
 
 private:
-    bool ProcessPendingEvents();
+    /// True when an event of the program was handled; the loop's own wake-ups do not count.
+    bool ProcessPendingEvents(bool wait);
+    bool Wait();
+    void WatchDescriptors(const std::vector<int>& descriptors);
     void HandleTermination();
 
     int m_idleCount = 0;
     int m_controlDepth = 0;
     bool m_mainLoopEnded = false;
     int m_exitCode = 0;
+    // The loop's own objects: the wait's timer and a read notifier per watched descriptor.
+    // Events sent to them are wake-ups, not events of the program.
+    std::unique_ptr<QObject> m_waitObjects;
+    QTimer* m_waitTimer = nullptr;
+    std::map<int, QSocketNotifier*> m_notifiers;
+    std::vector<int> m_woken;
+    unsigned long long m_programEvents = 0;
+    unsigned long long m_wakeUps = 0;
     static std::atomic<bool> s_terminationRequested;
 };

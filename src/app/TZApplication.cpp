@@ -1,8 +1,12 @@
 #include "app/TZApplication.h"
 
+#include "scoring/EventFile.h"
+#include "scoring/EventRecord.h"
 #include "scoring/NonScoringAffiliations.h"
 #include "scoring/ResultFields.h"
 #include "scoring/ScoringSettings.h"
+#include "scoring/TeamScoring.h"
+#include "sources/TSources.h"
 
 #include <sys/resource.h>
 
@@ -114,12 +118,26 @@ void TZApplication::StartupHook(const std::string& name) {
         // Without a resolvable host name every network port fails to open; the program
         // still runs, on its serial ports.
         m_network.Start();
+    } else if (name == "Sources") {
+        TSources::StartSources(*m_settings, ProgramFolder(), m_settingsFileLoaded, m_sourcePrototypes,
+                               m_serialPorts, m_network);
+    } else if (name == "CreateSources") {
+        m_sources = std::make_unique<TSources>(*m_settings, ProgramFolder(), m_sourcePrototypes);
+        m_sources->SetActivityLog(m_log.get(), [this] { return m_activityLogEnabled; });
+        m_sources->SetUpdateObserver([this] { m_storeSchedule.Updated(NowMs()); });
+    } else if (name == "LoadEvent") {
+        LoadEvent();
     }
 }
 
 void TZApplication::Unhook(const std::string& name) {
     Step("unhook:" + name);
     if (name == "StopSockets") m_network.Stop();
+    if (name == "DestroySources" && m_sources != nullptr) {
+        StoreEvent(true);
+        m_sources.reset();
+        m_scoring.reset();
+    }
     ShutdownHook(name);
 }
 
@@ -203,6 +221,9 @@ int TZApplication::Run() {
     Step("CreateNonScoringAffiliations");
     m_nonScoring = std::make_unique<NonScoringAffiliations>(*m_settings, *m_alerts);
     m_nonScoring->Rebuild();
+    m_scoring = std::make_unique<TeamScoring>(*m_settings, *m_nonScoring);
+    m_scoring->SetActivityLog(m_log.get(), [this] { return m_activityLogEnabled; });
+    if (m_sources != nullptr) m_sources->SetTeamScoring(m_scoring.get());
     Step("ActivityLogFlag");
     if (KRBool* flag = m_settings->FindBool(u"General\\ActivityLog")) {
         m_activityLogEnabled = flag->Value();
@@ -216,6 +237,7 @@ int TZApplication::Run() {
     Step("CreateMainWindow");
     m_mainWindow = new TZControl([this] { EndMainLoop(0); });
     m_mainWindow->setAttribute(Qt::WA_DeleteOnClose, false);
+    m_mainWindow->SetIdleWork([this] { PollSources(); });
     m_mainWindow->show();
     Hook("LoadEvent");
     Step("MainLoop");
@@ -419,11 +441,63 @@ bool TZApplication::event(QEvent* event) {
 bool TZApplication::Idle(int) {
     // Deferred work of the data display window and pointer repetition come with
     // those windows.
+    const unsigned long long charsRead = m_sources != nullptr ? m_sources->CharsRead() : 0;
     if (m_mainWindow != nullptr) {
         QEvent idle(static_cast<QEvent::Type>(TZControl::kIdleEvent));
         sendEvent(m_mainWindow, &idle);
     }
+    m_idleReadNothing = m_sources == nullptr || m_sources->CharsRead() == charsRead;
+    if (m_storeSchedule.DueInMs(NowMs()) == 0) StoreEvent(false);
     return true;
+}
+
+void TZApplication::PollSources() { m_sourcesBehind = m_sources != nullptr && m_sources->PollSources(); }
+
+int TZApplication::PrepareWait(std::vector<int>& descriptors) {
+    if (m_sourcesBehind) return 0;  // a flood is read on at once, a pass at a time
+    long long timeout = kMaxWaitMs;
+    const long long storeDue = m_storeSchedule.DueInMs(NowMs());
+    if (storeDue >= 0) timeout = std::min(timeout, storeDue);
+    if (m_sources != nullptr) {
+        descriptors = m_sources->PollDescriptors();
+        // A descriptor that woke the loop without anything to read (a hung-up line, a failed
+        // connect) would wake it again at once; it sits out one wait.
+        if (m_idleReadNothing) {
+            for (const int woken : WokenDescriptors()) std::erase(descriptors, woken);
+        }
+    }
+    return static_cast<int>(timeout);
+}
+
+void TZApplication::LoadEvent() {
+    if (m_sources == nullptr) return;
+    EventRecord& event = m_sources->Event();
+    try {
+        EventFile::Load(event, EventFile::PathIn(m_setup.documentsFolder));
+    } catch (const KError& error) {
+        ReportError(error.Code(), error.Subcode());
+    }
+    // A file stored after Finalize Data comes back unofficial.
+    if (m_scoring != nullptr) m_scoring->CalculateStandings(event, false);
+    event.Standings().SetOfficial(false);
+}
+
+void TZApplication::StoreEvent(bool atExit) {
+    m_storeSchedule.Stored(NowMs());
+    try {
+        EventRecord::ScopedLock lock(m_sources->Event());
+        EventFile::Store(m_sources->Event(), EventFile::PathIn(m_setup.documentsFolder));
+        m_storeFailureLogged = false;
+    } catch (const KError& error) {
+        if (atExit) {
+            ReportError(error.Code(), error.Subcode());
+        } else if (!m_storeFailureLogged && m_log != nullptr) {
+            // An alert every second would stop the meet; the log says why the file is behind.
+            m_storeFailureLogged = true;
+            m_log->LogError(u"Event file not stored: " +
+                            ComposeErrorText(m_settings.get(), error.Code(), error.Subcode()));
+        }
+    }
 }
 
 void TZApplication::UnhandledException() { ReportError(KErrorCode::kUnhandledException); }

@@ -24,6 +24,8 @@
 #include "foundation/KTextFile.h"
 #include "ports/KNetwork.h"
 #include "ports/KSerialPortList.h"
+#include "ports/KStreamFactory.h"
+#include "sources/TStoreSchedule.h"
 
 class KLog;
 class KRegistry;
@@ -31,6 +33,8 @@ class KZSplash;
 class TInstanceCounter;
 class TZAlerts;
 class NonScoringAffiliations;
+class TeamScoring;
+class TSources;
 class TZIpcServer;
 
 /// Where the program finds and keeps its files, and how it talks to the
@@ -106,6 +110,8 @@ public:
     const KSerialPortList& SerialPorts() const { return m_serialPorts; }
     /// Whether network ports can open, decided at start.
     const KNetwork& Network() const { return m_network; }
+    /// The sources and the event they feed, from their start-up step to shutdown; else null.
+    TSources* Sources() const { return m_sources.get(); }
     TZControl* MainWindow() const { return m_mainWindow; }
     KZSplash* Splash() const { return m_splash.get(); }
     TIpcService& IpcService() { return m_ipc; }
@@ -122,6 +128,7 @@ public:
 protected:
     bool event(QEvent* event) override;
     bool Idle(int count) override;
+    int PrepareWait(std::vector<int>& descriptors) override;
     void UnhandledException() override;
     void TerminationRequested() override;
 
@@ -147,6 +154,10 @@ private:
     bool ControlShiftHeld() const;
     void EndWithoutRunning();
     KString Text(KStringView path, KStringView fallback) const;
+    void PollSources();
+    void LoadEvent();
+    /// At exit a failure is reported; while running it is logged once, and retried later.
+    void StoreEvent(bool atExit);
 
     TCommandLine m_commandLine;
     TZApplicationSetup m_setup;
@@ -170,6 +181,14 @@ private:
     std::unique_ptr<NonScoringAffiliations> m_nonScoring;
     KSerialPortList m_serialPorts;
     KNetwork m_network;
+    // After the port list and the network, which the prototypes' streams refer to.
+    KStreamPrototypes m_sourcePrototypes;
+    std::unique_ptr<TeamScoring> m_scoring;
+    std::unique_ptr<TSources> m_sources;
+    TStoreSchedule m_storeSchedule;
+    bool m_sourcesBehind = false;    // the last poll left characters for the next pass
+    bool m_idleReadNothing = false;  // the last idle pass read no character
+    bool m_storeFailureLogged = false;
     bool m_activityLogEnabled = false;
     bool m_dataDisplay = false;
     QPointer<TZControl> m_mainWindow;

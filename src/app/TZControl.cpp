@@ -13,6 +13,7 @@ QString TZControl::Title() { return QStringLiteral("Kestrun  v") + QStringLitera
 bool TZControl::event(QEvent* event) {
     if (event->type() == static_cast<QEvent::Type>(kIdleEvent)) {
         ++m_idleEvents;
+        if (m_idleWork) m_idleWork();
         return true;
     }
     return QMainWindow::event(event);

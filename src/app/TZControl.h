@@ -1,8 +1,9 @@
 #pragma once
 
 // The main window. Closing it ends the main loop. It receives the idle event
-// 10022 on every idle pass of the loop; later it relays it to the sources and
-// the scoreboards.
+// 10022 on every idle pass of the loop and then does the idle work it was
+// given (polling the sources; later also attaching the event to the
+// scoreboards).
 
 #include <QMainWindow>
 #include <functional>
@@ -18,6 +19,8 @@ public:
     /// "Kestrun  v" and the version text.
     static QString Title();
     long long IdleEventsReceived() const { return m_idleEvents; }
+    /// Done on every idle event.
+    void SetIdleWork(std::function<void()> work) { m_idleWork = std::move(work); }
 
 protected:
     bool event(QEvent* event) override;
@@ -25,5 +28,6 @@ protected:
 
 private:
     std::function<void()> m_closed;
+    std::function<void()> m_idleWork;
     long long m_idleEvents = 0;
 };
