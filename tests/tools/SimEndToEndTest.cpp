@@ -187,16 +187,21 @@ TEST(SimEndToEnd, RaceSentOverASerialLineGivesTheEventAndStandingsKestrunScoreGi
     PtyCable cable;
     Receiver receiver("7,9600,8,N,1.0", cable.Path(1));
 
-    std::atomic<int> status = -1;
-    std::ostringstream out, err;
-    std::thread sim([&] {
-        status = RunSim({"--speed", "20000", "--event", "Girls 5K", (files / "race.csv").string(),
-                         cable.Path(0) + ",9600,8,N,1.0"},
-                        out, err);
-    });
-    receiver.PollUntil([&] { return status != -1; }, [&] { cable.Carry(); });
-    sim.join();
-    ASSERT_EQ(status, kSimOk) << err.str();
+    // A rehearsal under the same event name first: the race's start clears what it left.
+    const std::string port = cable.Path(0) + ",9600,8,N,1.0";
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--runners", "30", "--seed", "99"}, {(files / "race.csv").string()}}) {
+        std::atomic<int> status = -1;
+        std::ostringstream out, err;
+        std::thread sim([&] {
+            std::vector<std::string> all = {"--speed", "20000", "--event", "Girls 5K", port};
+            all.insert(all.end() - 1, args.begin(), args.end());
+            status = RunSim(all, out, err);
+        });
+        receiver.PollUntil([&] { return status != -1; }, [&] { cable.Carry(); });
+        sim.join();
+        ASSERT_EQ(status, kSimOk) << err.str();
+    }
     ExpectWhatKestrunScoreMakesOf(receiver.sources->Event(), files);
     EXPECT_EQ(receiver.sources->Event().Name(), u"Girls 5K");
 }

@@ -60,6 +60,8 @@ public:
             .startType = u"Mass",
             .participants = static_cast<uint16_t>(std::min<size_t>(race.RunnerCount(), kMaxParticipants))};
         m_event = EncodeGatemarkEvent(event);
+        event.participants = 0;
+        m_startEvent = EncodeGatemarkEvent(event);
         for (const GatemarkLine& line : race.finishers) m_lines.push_back(EncodeGatemarkLine(line));
         for (const GatemarkLine& line : race.others) m_lines.push_back(EncodeGatemarkLine(line));
     }
@@ -67,17 +69,21 @@ public:
     /// Plays the race from its start: the event line, then the results after each finisher, then
     /// everyone. Throws SimPortError.
     void Play() {
-        m_start = Clock::now();
+        m_startTime = Clock::now();
+        // The start: no participants yet, which clears the results of an earlier race, such as
+        // the last rehearsal under the same event name.
+        for (const std::string& message : AssembleGatemarkMessages(m_startEvent, {})) Send(message);
+        ++m_messages;
         SendResults(0);
         const size_t count = m_race.finishers.size();
         for (size_t reported = 0; reported < count;) {
-            auto due = m_start + WallTime(m_race.finishTimes[reported]);
+            auto due = m_startTime + WallTime(m_race.finishTimes[reported]);
             if (m_options.intervalMs > 0)
                 due = std::max(due, m_lastSend + std::chrono::milliseconds(m_options.intervalMs));
             WaitUntil(due);
             // Everyone who finished meanwhile goes out in this message.
             size_t finished = reported + 1;
-            while (finished < count && m_start + WallTime(m_race.finishTimes[finished]) <= Clock::now())
+            while (finished < count && m_startTime + WallTime(m_race.finishTimes[finished]) <= Clock::now())
                 ++finished;
             SendResults(finished);
             reported = finished;
@@ -133,7 +139,8 @@ private:
 
     void ShowProgress() {
         if (!m_environment.terminal) return;
-        const auto elapsed = std::chrono::duration<double>(Clock::now() - m_start).count() * m_options.speed;
+        const auto elapsed =
+            std::chrono::duration<double>(Clock::now() - m_startTime).count() * m_options.speed;
         const TimeValue raceTime(
             TickCount::FromInt64(static_cast<int64_t>(elapsed * 10) * kTicksTenth.Value()), kTicksTenth);
         m_err << "\r\x1b[Kkestrun-sim: race time " << ToUtf8(FormatTime(raceTime, kTicksTenth)) << ", "
@@ -148,8 +155,9 @@ private:
     std::ostream& m_err;
     std::mt19937_64 m_random;
     std::string m_event;
+    std::string m_startEvent;          // the event line of the race's start
     std::vector<std::string> m_lines;  // finishers, then the others
-    Clock::time_point m_start;
+    Clock::time_point m_startTime;
     Clock::time_point m_lastSend;
     size_t m_finished = 0;
     size_t m_messages = 0;
@@ -186,8 +194,9 @@ std::string SimUsage() {
            "  --seed S        the same seed gives the same race and noise (default: random)\n"
            "  --help          show this text\n"
            "\n"
-           "A TCP port waits up to 30 s for the other end, and again when the connection\n"
-           "breaks. Runners on the course or with a code (DNF ...) are sent at the end.\n"
+           "The race starts with a message of no participants, which clears Kestrun's results\n"
+           "of an earlier race. Runners on the course or with a code (DNF ...) are sent at the\n"
+           "end. A TCP port waits up to 30 s for the other end, and again when it breaks.\n"
            "Exit status: 0 the whole race was sent, 1 unreadable race file or a port that\n"
            "could not be opened or broke off, 2 bad command line.\n";
 }
