@@ -66,31 +66,27 @@ TEST(KestrunSim, RaceFileIsPlayedInFinishingOrderWithCodesAtTheEnd) {
     const SimRace generated = GenerateRace(50, 4, 9);
     EXPECT_EQ(Lines(GenerateRace(50, 4, 9).finishers), Lines(generated.finishers));
     EXPECT_NE(Lines(GenerateRace(50, 4, 10).finishers), Lines(generated.finishers));
-    EXPECT_EQ(generated.RunnerCount(), 50u);
     EXPECT_TRUE(std::is_sorted(generated.finishTimes.begin(), generated.finishTimes.end()));
 }
 
 TEST(KestrunSim, CommandLineFailuresSayWhatIsWrongWithTheirExitStatus) {
     KTempFolder folder;
-    WriteBytes(folder / "bad.csv", "Place,Name,Time\n1,Ann,15:00\n");
     WriteBytes(folder / "empty.csv", "Place,Name,Team,Time\n");
     struct Case {
         std::vector<std::string> args;
         int status;
         std::string message;
     };
-    const std::string bad = (folder / "bad.csv").string();
+    const std::string empty = (folder / "empty.csv").string();
     const Case cases[] = {
         {{}, kSimUsageError, "no PORTSPEC given"},
         {{"--speed", "0", "-1,127.0.0.1,1"}, kSimUsageError, "--speed needs a number"},
-        {{"--noise=2", "-1,127.0.0.1,1"}, kSimUsageError, "--noise needs a probability"},
-        {{"--runners", "5", bad, "-1,127.0.0.1,1"}, kSimUsageError, "not with a race file"},
+        {{"--runners=5", empty, "-1,127.0.0.1,1"}, kSimUsageError, "not with a race file"},
         {{"--colour", "-1,127.0.0.1,1"}, kSimUsageError, "unknown option --colour"},
         {{"0"}, kSimFailed, "'0' names no port"},
         {{"-1,127.0.0.1"}, kSimFailed, "needs an IP address and a port"},
         {{(folder / "tty0").string() + ",9600,8,N,1.0"}, kSimFailed, "No such file or directory"},
-        {{bad, "-3,127.0.0.1,9"}, kSimFailed, "names no affiliation (or team) column"},
-        {{(folder / "empty.csv").string(), "-3,127.0.0.1,9"}, kSimFailed, "the race has no runners"},
+        {{empty, "-3,127.0.0.1,9"}, kSimFailed, "the race has no runners"},
         {{(folder / "none.csv").string(), "-3,127.0.0.1,9"}, kSimFailed, "cannot open"},
     };
     for (const Case& c : cases) {
@@ -98,7 +94,4 @@ TEST(KestrunSim, CommandLineFailuresSayWhatIsWrongWithTheirExitStatus) {
         EXPECT_EQ(RunSim(c.args, out, err), c.status) << c.message;
         EXPECT_NE(err.str().find(c.message), std::string::npos) << err.str();
     }
-    std::ostringstream out, err;
-    EXPECT_EQ(RunSim({"--help"}, out, err), kSimOk);
-    EXPECT_NE(out.str().find("--interval MS"), std::string::npos);
 }

@@ -42,14 +42,14 @@ TEST(SimKill, KilledMidRaceKestrunRestartsWithTheResultsOfAFewSecondsBefore) {
         ASSERT_TRUE(kestrun.WaitStarted());
         SimPort timing("-1,127.0.0.1," + port);
         ASSERT_TRUE(timing.WaitConnected(30s));
-        // A finisher every 100 ms, without a pause: the last 3 s before the kill need not be kept.
+        // A finisher every 100 ms, without a pause: the last 4 s before the kill need not be kept.
         auto lastKept = SimPort::Clock::now();
         for (size_t finished = 1; finished <= race.finishers.size(); ++finished) {
             for (const std::string& message :
                  EncodeGatemarkResults(event, std::span(race.finishers).first(finished)))
                 timing.Send(message, 5s);
             if (finished == kKept) lastKept = SimPort::Clock::now();
-            if (finished > kKept && SimPort::Clock::now() - lastKept > 3s) break;
+            if (finished > kKept && SimPort::Clock::now() - lastKept > 4s) break;
             std::this_thread::sleep_for(100ms);
         }
         ASSERT_EQ(kestrun.Stop(SIGKILL), 128 + SIGKILL);
