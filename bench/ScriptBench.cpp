@@ -16,13 +16,13 @@ std::filesystem::path BesideProgram(const char* name) {
     return std::filesystem::read_symlink("/proc/self/exe").parent_path() / name;
 }
 
-// Result messages in the Gatemark script's form, 20 result lines each, repeated to about 1 MB.
+// Result messages in the Gatemark protocol's form, 20 result lines each, repeated to about 1 MB.
 KString ResultMessages() {
-    KString one = u"\x02Unofficial\tGirls 5K\t\t12\t1\t2\t20\r\n";
+    KString one = u"\x02GMRUnofficial\tGirls 5K\t\t12\t1\t2\tMass\t20\r\n";
     for (int i = 1; i <= 20; ++i) {
         const KString n = ToKString(i);
-        one += n + u"\t" + n + u"\t" + ToKString(1000 + i) + u"\tAnn Lee" + n + u"\tNorthfield\t17:0" +
-               ToKString(i % 10) + u".4" + n + u"\t0\r\n";
+        one += n + u"\t\t" + ToKString(1000 + i) + u"\tAnn Lee" + n + u"\tNorthfield\t17:0" +
+               ToKString(i % 10) + u".4" + n + u"\t\t\t\t0\r\n";
     }
     one += u'\x03';
     KString all;
@@ -43,6 +43,7 @@ void BM_FeedResultMessages(benchmark::State& state) {
         for (const KChar c : input) script.Feed(c);
         benchmark::DoNotOptimize(delivered);
     }
+    if (delivered == 0) state.SkipWithError("no message was delivered");
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * input.size()));  // characters
     state.counters["chars/s"] =
         benchmark::Counter(static_cast<double>(input.size()), benchmark::Counter::kIsIterationInvariantRate);
