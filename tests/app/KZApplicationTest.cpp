@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <csignal>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 #include "app/AppTestSupport.h"
@@ -121,10 +122,12 @@ TEST(KZApplication, ObjectsDeletedLaterAreDeletedByTheLoop) {
     QtArguments arguments;
     LoopApplication app(arguments.argc, arguments.argv);
     bool destroyed = false;
+    bool asked = false;
     auto* object = new QObject;
     QObject::connect(object, &QObject::destroyed, [&] { destroyed = true; });
-    QTimer::singleShot(0, object, [object] { object->deleteLater(); });
+    // Asked from idle work, outside any event handler, so only our loop can do it.
     app.idle = [&](int count) {
+        if (!std::exchange(asked, true)) object->deleteLater();
         if (count == 10 || destroyed) app.EndMainLoop(0);
         return true;
     };
