@@ -74,58 +74,53 @@ constexpr std::array kFieldNames = {
 };
 
 FieldKind KindOf(KStringView name) {
+    // Called for every field of every line: the length and the first letter rule out most names.
     for (const NamedKind& entry : kFieldNames) {
-        if (entry.name == name) return entry.kind;
+        if (entry.name.size() == name.size() && entry.name[0] == name[0] && entry.name == name)
+            return entry.kind;
     }
     return FieldKind::Other;
 }
 
+bool IsBlank(KChar c) { return c == u' ' || c == u'\t'; }
+
 /// An integer with C-like prefixes after optional blanks; nothing when there is no digit.
 std::optional<long long> ReadInteger(KStringView text) {
     size_t pos = 0;
-    while (pos < text.size() && (text[pos] == u' ' || text[pos] == u'\t')) ++pos;
+    while (pos < text.size() && IsBlank(text[pos])) ++pos;
     return ParseInteger(text, pos);
 }
 
 /// Empty or unreadable: no time.
 TimeValue ReadTime(KStringView text) { return ParseTime(text).value_or(TimeValue()); }
 
-KStringView Trimmed(KStringView text) {
-    const auto blank = [](KChar c) { return c == u' ' || c == u'\t'; };
-    while (!text.empty() && blank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && blank(text.back())) text.remove_suffix(1);
-    return text;
+/// The next word of `text` from `pos` on, skipping blanks; empty at the end.
+KStringView NextWord(KStringView text, size_t& pos) {
+    while (pos < text.size() && IsBlank(text[pos])) ++pos;
+    const size_t start = pos;
+    while (pos < text.size() && !IsBlank(text[pos])) ++pos;
+    return text.substr(start, pos - start);
 }
 
-/// The words of a name, split at blanks.
-std::vector<KStringView> Words(KStringView text) {
-    std::vector<KStringView> words;
-    size_t i = 0;
-    while (i < text.size()) {
-        while (i < text.size() && (text[i] == u' ' || text[i] == u'\t')) ++i;
-        size_t end = i;
-        while (end < text.size() && text[end] != u' ' && text[end] != u'\t') ++end;
-        if (end > i) words.push_back(text.substr(i, end - i));
-        i = end;
-    }
-    return words;
-}
-
-/// A result line as the fields of one update fill it. The texts are emptied after each line; the
-/// times carry over to the next line of the same update.
+/// A result line as the fields of one update fill it. The texts are views into the update's
+/// fields, which outlive it, and are emptied after each line; the times carry over to the next
+/// line of the same update.
 struct PendingLine {
-    KString place, lane, id, lastName, firstName, affiliation, license;
+    KStringView place, lane, id, lastName, firstName, affiliation, license;
     TimeValue time, deltaTime, cumSplitTime, lastSplitTime, reacTime, speed, pace, bestSplitTime;
 
+    /// Two or more words: the first is the first name, the second the last name; one word is the
+    /// last name alone.
     void SetName(KStringView text) {
-        const std::vector<KStringView> words = Words(text);
-        firstName = words.size() >= 2 ? KString(Trimmed(words[0])) : KString();
-        lastName = words.size() >= 2 ? KString(Trimmed(words[1]))
-                                     : (words.empty() ? KString() : KString(Trimmed(words[0])));
+        size_t pos = 0;
+        const KStringView first = NextWord(text, pos);
+        const KStringView second = NextWord(text, pos);
+        firstName = second.empty() ? KStringView() : first;
+        lastName = second.empty() ? first : second;
     }
     void ClearTexts() {
-        for (KString* text : {&place, &lane, &id, &lastName, &firstName, &affiliation, &license})
-            text->clear();
+        for (KStringView* text : {&place, &lane, &id, &lastName, &firstName, &affiliation, &license})
+            *text = {};
     }
 };
 
@@ -224,25 +219,33 @@ void ApplyInputUpdate(EventRecord& event, const std::vector<TFieldSpec>& fields,
     } endNotice{event};
 
     ResultList& results = event.Results();
-    if (event.IsFirstUpdate()) {
+    bool discarded = event.IsFirstUpdate();
+    if (discarded) {
         results.Clear();
         event.SetFirstUpdate(false);
-    } else {
-        for (const TFieldSpec& field : fields) {
-            if (field.text == u"EventName" && field.value != event.Name()) {
-                results.Clear();
-                break;
-            }
-        }
     }
+    const KString storedName = event.Name();
 
     const UpdateLog log(context);
     log.Line(u"Start Input Update");
 
+    // The results go before any line is applied when some "EventName" differs from the stored
+    // name. Rather than walk a long update twice to find out, the fields are applied at once; a
+    // differing name met on the way empties the results and applies the update again from its
+    // start, which ends the same.
     PendingLine line;
-    for (const TFieldSpec& field : fields) {
+    for (size_t i = 0; i < fields.size(); ++i) {
+        const TFieldSpec& field = fields[i];
         const KStringView value = field.value;
-        switch (KindOf(field.text)) {
+        const FieldKind kind = KindOf(field.text);
+        if (kind == FieldKind::EventName && !discarded && value != storedName) {
+            discarded = true;
+            results.Clear();
+            line = PendingLine();
+            i = static_cast<size_t>(-1);
+            continue;
+        }
+        switch (kind) {
             case FieldKind::Official:
                 event.SetOfficial(value);
                 break;
