@@ -1,10 +1,10 @@
 #pragma once
 
 // What the sources' tests share: a results script of the timing system's shape, messages in it,
-// and an update's fields written as name/value pairs.
+// and an update's fields written as text.
 
+#include <algorithm>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "foundation/KString.h"
@@ -39,15 +39,16 @@ inline std::string ResultsMessage(const std::string& eventName, const std::vecto
     return message + "\x03";
 }
 
-/// An update's fields, in order.
-inline std::vector<TFieldSpec> Fields(const std::vector<std::pair<std::string, std::string>>& pairs) {
+/// An update's fields from "Name=value|Name=value...".
+inline std::vector<TFieldSpec> Fields(const std::string& update) {
     std::vector<TFieldSpec> fields;
-    for (const auto& [name, value] : pairs) {
-        TFieldSpec field;
-        field.text = FromUtf8(name);
-        field.value = FromUtf8(value);
-        field.matched = true;
-        fields.push_back(std::move(field));
+    for (size_t start = 0; start <= update.size();) {
+        const size_t end = std::min(update.find('|', start), update.size());
+        const std::string item = update.substr(start, end - start);
+        const size_t equals = item.find('=');
+        fields.push_back(
+            {FromUtf8(item.substr(0, equals)), -1, {}, {}, true, FromUtf8(item.substr(equals + 1))});
+        start = end + 1;
     }
     return fields;
 }

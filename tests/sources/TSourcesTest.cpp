@@ -47,16 +47,13 @@ protected:
         }
     }
 
-    TSources& Start(bool settingsFileLoaded = true) {
-        TSources::StartSources(settings, program.Path(), settingsFileLoaded, prototypes, ports, network);
+    void Start() {
+        TSources::StartSources(settings, program.Path(), true, prototypes, ports, network);
         sources = std::make_unique<TSources>(settings, program.Path(), prototypes);
         sources->SetTeamScoring(&scorer.scoring);
         sources->SetUpdateObserver([this] { delivered.push_back(ToUtf8(sources->Event().Name())); });
-        return *sources;
     }
-    uint16_t ListenPort(size_t live = 0) const {
-        return dynamic_cast<KTCPSocket&>(*sources->LiveStream(live)).ListenPort();
-    }
+    uint16_t ListenPort() const { return dynamic_cast<KTCPSocket&>(*sources->LiveStream(0)).ListenPort(); }
     /// Polls the sources until `condition` holds or five seconds have passed.
     template <typename Condition>
     bool PollFor(Condition&& condition) {
@@ -99,9 +96,8 @@ TEST_F(SourcesTest, StartListsScriptsByNameCreatesTheFirstStartSourceAndKeepsBuf
     settings.FindInt(u"Sources\\BufferSize")->SetValue(512);
     Start();
     ASSERT_EQ(sources->ScriptCount(), 3u);
-    EXPECT_EQ(sources->ScriptName(0), u"A.KSS");
-    EXPECT_EQ(sources->ScriptName(1), u"Results.kss");
-    EXPECT_EQ(sources->ScriptName(2), u"b.kss");
+    EXPECT_EQ(sources->ScriptName(0) + sources->ScriptName(1) + sources->ScriptName(2),
+              u"A.KSSResults.kssb.kss");
     EXPECT_EQ(dynamic_cast<KUDPSocket&>(*prototypes.Prototypes().at(2)).ReceiveBufferSize(), 2048u);
 
     // A first start whose tree holds no source gets one on COM1 with the Gatemark script; a folder
@@ -117,9 +113,9 @@ TEST_F(SourcesTest, StartListsScriptsByNameCreatesTheFirstStartSourceAndKeepsBuf
         EXPECT_EQ(bare.FindGroup(u"Sources\\Scripts\\")->ChildCount(), 0u);
         EXPECT_EQ(group->NumberedGroupCount(), fileLoaded ? 0u : 1u);
         if (!fileLoaded) {
-            EXPECT_EQ(bare.GetText(u"Sources\\1\\Name"), u"Source");
-            EXPECT_EQ(bare.GetText(u"Sources\\1\\Script"), u"gatemark.kss");
-            EXPECT_EQ(bare.GetText(u"Sources\\1\\SerialPort"), kCom1);
+            EXPECT_EQ(bare.GetText(u"Sources\\1\\Name") + u"," + bare.GetText(u"Sources\\1\\Script") + u"," +
+                          bare.GetText(u"Sources\\1\\SerialPort"),
+                      u"Source,gatemark.kss,1,9600,8,N,1.0");
         }
     }
 }
@@ -143,46 +139,26 @@ TEST_F(SourcesTest, GroupsLackingAKeyAreNotLoadedAndStatusFollowsThePortCode) {
     EXPECT_EQ(sources->SourceStatus(5), u"Not Loaded");
 }
 
-TEST_F(SourcesTest, MessageOverTcpUpdatesTheEventAndItsStandings) {
+TEST_F(SourcesTest, SourcesDeliverInReadingOrderAndAComPortGivenToOneIsTakenFromTheOther) {
+    AddSource(2, u"1,9600,8,N,1.0,250");
+    AddSource(3, kNoPort);
     Start();
-    const KSocketHandle client = Client(ListenPort());
-    const std::string message = ResultsMessage("Boys 5K", kTwoRunners);
-    ASSERT_EQ(SendText(client, message), message.size());
-    ASSERT_TRUE(PollFor([&] { return !delivered.empty(); }));
-    EXPECT_EQ(delivered, std::vector<std::string>{"Boys 5K"});
-    EXPECT_EQ(Results(), (std::vector<std::string>{"11 AAA 17:01.20", "12 BBB 17:05.31"}));
-    EventRecord::ScopedLock lock(sources->Event());
-    EXPECT_EQ(sources->Event().Standings().Size(), 2u);
-}
-
-TEST_F(SourcesTest, TwoSourcesDeliverEachMessageWhenItsLastCharacterIsRead) {
-    AddSource(2, kCom1);
-    Start();
-    ASSERT_EQ(sources->LiveCount(), 2u);
     const KSocketHandle client = Client(ListenPort());
     const std::string overTcp = ResultsMessage("A", kTwoRunners);
-    const std::string overCom = ResultsMessage("B", kTwoRunners);
     SendText(client, overTcp.substr(0, overTcp.size() - 1));
-    pty.Send(overCom);
-    ASSERT_TRUE(ReadUpTo(overTcp.size() - 1 + overCom.size()));
-    EXPECT_EQ(delivered, std::vector<std::string>{"B"});
+    pty.Send(ResultsMessage("B", kTwoRunners));
+    ASSERT_TRUE(PollFor([&] { return delivered.size() == 1; }));
     SendText(client, overTcp.substr(overTcp.size() - 1));
     ASSERT_TRUE(PollFor([&] { return delivered.size() == 2; }));
-    EXPECT_EQ(delivered, (std::vector<std::string>{"B", "A"}));
-}
+    EXPECT_EQ(delivered, (std::vector<std::string>{"B", "A"}))
+        << "each as soon as its last character is read";
 
-TEST_F(SourcesTest, GivingASourceAComPortTakesItFromTheSourceThatHadIt) {
-    Set(u"Sources\\1\\SerialPort", u"1,9600,8,N,1.0,250");
-    AddSource(2, kNoPort);
-    Start();
-    ASSERT_TRUE(sources->LiveStream(0)->IsOpen());
-    settings.FindString(u"Sources\\2\\SerialPort")->SetValue(KString(kCom1));
-    EXPECT_EQ(settings.GetText(u"Sources\\1\\SerialPort"), kNoPort);
-    EXPECT_FALSE(sources->LiveStream(0)->IsOpen());
-    ASSERT_TRUE(sources->LiveStream(1)->IsOpen());
-    pty.Send(ResultsMessage("Com", kTwoRunners));
-    ASSERT_TRUE(PollFor([&] { return !delivered.empty(); }));
-    EXPECT_EQ(Results().size(), 2u);
+    settings.FindString(u"Sources\\3\\SerialPort")->SetValue(KString(kCom1));
+    EXPECT_EQ(settings.GetText(u"Sources\\2\\SerialPort"), kNoPort) << "port 0, without the repeat period";
+    EXPECT_FALSE(sources->LiveStream(1)->IsOpen());
+    pty.Send(ResultsMessage("C", kTwoRunners));
+    ASSERT_TRUE(PollFor([&] { return delivered.size() == 3; }));
+    EXPECT_TRUE(sources->LiveStream(2)->IsOpen());
 }
 
 TEST_F(SourcesTest, ChangingTheScriptReloadsAtOnceLosingAHalfMessageAndAMissingFileKeepsTheOld) {
@@ -242,5 +218,6 @@ TEST_F(SourcesTest, GarbageBetweenAndInsideMessagesLeavesReceivedResultsAlone) {
         send(bytes);
         EXPECT_EQ(Results(), expected);
     }
-    EXPECT_EQ(sources->Event().Name(), u"Boys 5K");
+    EventRecord::ScopedLock lock(sources->Event());
+    EXPECT_EQ(sources->Event().Standings().Size(), 3u) << "the standings follow each update";
 }
