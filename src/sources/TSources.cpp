@@ -9,6 +9,7 @@
 #include "ports/KSocketPrototypes.h"
 #include "ports/KStream.h"
 #include "scoring/EventRecord.h"
+#include "scoring/ResultFields.h"
 #include "scoring/ScoringSettings.h"
 #include "script/TSourceScript.h"
 #include "settings/KRegistry.h"
@@ -226,8 +227,11 @@ TSources::TSources(KRegistry& settings, std::filesystem::path programFolder,
         m_sources.push_back(std::make_unique<TSource>(*this, group, ChildOf<KRString>(group, u"Name"),
                                                       *script, *port, *charMode));
     }
+    // The event's standard views: each list's field set with its one filter and the default fields.
     const KString listName = ReadResultsListName(settings);
-    m_event = std::make_unique<EventRecord>(ReadResultsPrecision(settings), listName, listName);
+    m_event = std::make_unique<EventRecord>(ReadResultsPrecision(settings), listName, listName,
+                                            ReadDefaultFilterName(settings));
+    ApplyDefaultFields(settings, *m_event);
 }
 
 TSources::~TSources() {
