@@ -47,11 +47,9 @@ Node* ChildOf(const KRGroup& group, KStringView name) {
 
 class TSources::TSource {
 public:
-    TSource(TSources& owner, KRGroup& group, KRString* name, KRString& script, KRString& port,
-            KRInt& charMode)
+    TSource(TSources& owner, KRGroup& group, KRString& script, KRString& port, KRInt& charMode)
         : m_owner(owner),
           m_group(group),
-          m_name(name),
           m_scriptKey(script),
           m_portKey(port),
           m_charModeKey(charMode),
@@ -84,7 +82,6 @@ public:
     const KRString& PortKey() const { return m_portKey; }
     KStream* Stream() const { return m_stream.get(); }
     TSourceScript& Script() { return m_script; }
-    KString Name() const { return m_name != nullptr ? m_name->Value() : KString(); }
 
     /// Reads what has arrived; true when it stopped at the pass limit with more waiting.
     bool Poll() {
@@ -145,7 +142,6 @@ private:
 
     TSources& m_owner;
     KRGroup& m_group;
-    KRString* m_name;
     KRString& m_scriptKey;
     KRString& m_portKey;
     KRInt& m_charModeKey;
@@ -224,8 +220,7 @@ TSources::TSources(KRegistry& settings, std::filesystem::path programFolder,
         auto* port = ChildOf<KRString>(group, u"SerialPort");
         auto* charMode = ChildOf<KRInt>(group, u"CharMode");
         if (script == nullptr || port == nullptr || charMode == nullptr) continue;  // not loaded
-        m_sources.push_back(std::make_unique<TSource>(*this, group, ChildOf<KRString>(group, u"Name"),
-                                                      *script, *port, *charMode));
+        m_sources.push_back(std::make_unique<TSource>(*this, group, *script, *port, *charMode));
     }
     // The event's standard views: each list's field set with its one filter and the default fields.
     const KString listName = ReadResultsListName(settings);
