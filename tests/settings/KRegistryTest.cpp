@@ -228,34 +228,6 @@ TEST(KRGroupCollections, NumberedGroupsAreTheIntegerNamedChildGroupsInInsertionO
     EXPECT_EQ(sources->NextChildGroup(sources->FindChild(u"7")), nullptr);
 }
 
-TEST(KRGroupCollections, InsertRemoveAndClearKeepParentsRight) {
-    KRegistry tree;
-    tree.AddTable({u"L\\:=", u"L\\A:Int=1", u"L\\C:Int=3"});
-    KRGroup* list = tree.FindGroup(u"L\\");
-    auto b = std::make_unique<KRInt>();
-    b->SetName(u"B");
-    KRNode* added = list->Insert(std::move(b), list->FindChild(u"C"));
-    EXPECT_EQ(added->Parent(), list);
-    EXPECT_EQ(list->NextChild(list->FindChild(u"A")), added);
-    std::unique_ptr<KRNode> removed = list->Remove(list->FindChild(u"A"));
-    ASSERT_NE(removed, nullptr);
-    EXPECT_EQ(removed->Parent(), nullptr);
-    EXPECT_EQ(list->Remove(removed.get()), nullptr);
-    list->Clear();
-    EXPECT_EQ(tree.Find(u"L\\C"), nullptr);
-}
-
-TEST(KRGroupCollections, ValueReadFlagsCoverTheWholeSubtree) {
-    KRegistry tree;
-    tree.AddTable({u"G\\:=", u"G\\Sub\\:=", u"G\\Sub\\V:Int=1"});
-    KRGroup* group = tree.FindGroup(u"G\\");
-    EXPECT_TRUE(group->AnyValueRead());
-    group->SetValueReadAll(false);
-    EXPECT_FALSE(tree.FindInt(u"G\\Sub\\V")->IsValueRead());
-    tree.Define(u"G\\Sub\\V:Int=2");
-    EXPECT_TRUE(group->AnyValueRead());
-}
-
 TEST(KRValueHooks, SetterHookSeesEveryValueStoredThroughTheTree) {
     KRegistry tree;
     tree.AddTable({u"S\\:=", u"S\\Size:Int=5"});
@@ -270,16 +242,6 @@ TEST(KRValueHooks, SetterHookSeesEveryValueStoredThroughTheTree) {
     size->SetValue(100);
     EXPECT_EQ(size->Value(), 100);
     EXPECT_EQ(seen, (std::vector<int32_t>{4, 100}));
-}
-
-TEST(KRNodeTypes, PrototypesComeInRegistryOrderAndCreateFreshNodes) {
-    KRNodeTypes::Register();
-    std::vector<KString> names;
-    for (const auto& prototype : KRNodeTypes::Prototypes()) names.emplace_back(prototype->TypeName());
-    EXPECT_EQ(names, (std::vector<KString>{u"Group", u"String", u"Int", u"Rat", u"Bool", u"Float"}));
-    EXPECT_NE(dynamic_cast<KRRat*>(KRNodeTypes::Create(u"rAt").get()), nullptr);
-    EXPECT_EQ(KRNodeTypes::Create(u"Double"), nullptr);
-    KRNodeTypes::Unregister();
 }
 
 }  // namespace
