@@ -37,7 +37,7 @@ public:
     /// Cuts this field from the front of `body`, which loses what the cut consumed. A matched field
     /// with a process format has its value processed (escapes expanded with `registers`).
     bool Match(KStringView& body, VRegisters& registers);
-    /// A header's or trailer's test: does `window` cut to exactly the expected text? The spec's own
+    /// A header's or trailer's test: does `window` cut to exactly the expected text? The field's own
     /// results are left alone unless a process format needs them.
     bool MatchesText(KStringView window, VRegisters& registers);
 };
