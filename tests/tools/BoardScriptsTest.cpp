@@ -1,0 +1,183 @@
+// The scoreboard scripts we ship, rendered as the output engine renders them, byte for byte.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "scoring/EventRecord.h"
+#include "script/VScoreboardScript.h"
+
+namespace {
+
+class BoardHost : public VScriptHost {
+public:
+    const VScriptSettings& ScriptSettings() override { return settings; }
+    uint32_t Tick() override { return now; }
+    // The board gets one byte per character (code set "Single Byte").
+    void Output(KStringView line) override {
+        for (const KChar c : line) bytes += static_cast<char>(c & 0xFF);
+    }
+
+    VScriptSettings settings;
+    uint32_t now = 0;
+    std::string bytes;
+};
+
+/// One loaded script and the data a scoreboard shows: a small meet with three teams and four runners.
+class Board {
+public:
+    explicit Board(const char* script) {
+        const bool loaded = m_script.Load(std::filesystem::path(KESTRUN_SOURCE_DIR) / "data" / script);
+        EXPECT_TRUE(loaded) << script;
+        snapshot.name = u"Boys 5K";
+        AddTeam(1, u"Northfield", 5, 23);
+        AddTeam(2, u"Riverside Academy of Arts and Sciences", 6, 41);
+        AddTeam(3, u"Lakeview", 3, 0);  // too few runners to place
+        AddRunner(1, u"Ann", u"Lee", u"Northfield", kTicksSecond * 901 + kTicksTenth * 2);
+        AddRunner(2, u"Bo", u"Kimberley-Ashworth", u"Riverside", kTicksSecond * 904 + kTicksTenth * 8);
+        AddRunner(3, u"Cy", u"Ng", u"Lakeview", kTicksSecond * 59 + kTicksTenth * 4);
+    }
+
+    /// A results page as the engine sends it: the header, the Results page once per line (R0 the
+    /// line's index, a missing record blank), the trailer.
+    std::string Results(bool standings, size_t offset, size_t pageSize) {
+        host.settings.filter = standings ? 1 : 0;
+        ResultList& list = standings ? m_event.Standings() : m_event.Results();
+        VUpdateRecord record;
+        record.event = &m_event;
+        record.list = &list;
+        record.snapshot = &snapshot;
+        Run(VScoreboardScript::kResultsHeader, record);
+        for (size_t i = 0; i < pageSize; ++i) {
+            record.record = offset + i < list.Size() ? list.At(offset + i) : nullptr;
+            m_script.Registers()[0] = static_cast<int32_t>(i);
+            Run(VScoreboardScript::kResults, record);
+        }
+        record.record = nullptr;
+        Run(VScoreboardScript::kResultsTrailer, record);
+        return Take();
+    }
+
+    std::string Message(const std::vector<KString>& lines) {
+        VUpdateRecord record;
+        Run(VScoreboardScript::kMessageHeader, record);
+        for (size_t i = 0; i < lines.size(); ++i) {
+            record.messageLine = &lines[i];
+            m_script.Registers()[0] = static_cast<int32_t>(i);
+            Run(VScoreboardScript::kMessage, record);
+        }
+        record.messageLine = nullptr;
+        Run(VScoreboardScript::kMessageTrailer, record);
+        return Take();
+    }
+
+    /// The time of day at tenths, `tick` ms into the run.
+    std::string TimeOfDay(TickCount time, uint32_t tick) {
+        host.now = tick;
+        VUpdateRecord record;
+        record.time = TimeValue(time, kTicksTenth);
+        record.precision = kTicksTenth;
+        Run(VScoreboardScript::kTimeOfDay, record);
+        return Take();
+    }
+
+    std::string Initialization() {
+        Run(VScoreboardScript::kInitialization, VUpdateRecord{});
+        return Take();
+    }
+
+    BoardHost host;
+    VEventSnapshot snapshot;
+
+private:
+    void Run(int slot, const VUpdateRecord& record) {
+        if (const VScoreboardScript::VSSPage* page = m_script.FirstPage(slot))
+            m_script.Run(*page, record, host);
+    }
+    std::string Take() { return std::exchange(host.bytes, {}); }
+
+    void AddTeam(int32_t place, KStringView name, int32_t members, int32_t points) {
+        ResultRecord& team = *m_event.Standings().Add();
+        team.SetPlace(place);
+        team.SetAffiliation(name);
+        team.SetNumMembers(members);
+        team.SetPoints(points);
+    }
+    void AddRunner(int32_t place, KStringView first, KStringView last, KStringView team, TickCount time) {
+        ResultRecord& runner = *m_event.Results().Add();
+        runner.SetPlace(place);
+        runner.SetFirstName(first);
+        runner.SetLastName(last);
+        runner.SetAffiliation(team);
+        runner.SetTime(TimeValue(time, kTicksTenth));
+        runner.SetDisplayPrecision(kTicksTenth);
+    }
+
+    VScoreboardScript m_script;
+    EventRecord m_event;
+};
+
+std::string Blanks(size_t count) { return std::string(count, ' '); }
+
+}  // namespace
+
+TEST(BoardScripts, TeamScoresBoardSendsTitleAndThreeTeamLinesOfThirtyTwoCharacters) {
+    Board board("Telerank_Video_TeamScores_3lines.vss");
+    EXPECT_EQ(board.Initialization(),
+              "\x02"
+              "C\x03\r\n");
+    EXPECT_EQ(board.Results(true, 0, 3),
+              "\x02"
+              "C\x03"
+              "\x02L00Boys 5K" +
+                  Blanks(17) + " " + Blanks(7) +
+                  "\x03"
+                  "\x02L01  1 Northfield" +
+                  Blanks(13) +
+                  "   23\x03"
+                  "\x02L02  2 Riverside Academy of Ar   41\x03"
+                  "\x02L03    Lakeview" +
+                  Blanks(15) +
+                  "     \x03"
+                  "\r\n");
+    // The second page has one team; the rest of the page is blank lines.
+    board.snapshot.official = true;
+    board.host.settings.official = u"Official results";
+    EXPECT_EQ(board.Results(true, 2, 3),
+              "\x02"
+              "C\x03"
+              "\x02L00Boys 5K" +
+                  Blanks(17) +
+                  " Officia\x03"
+                  "\x02L01    Lakeview" +
+                  Blanks(15) +
+                  "     \x03"
+                  "\x02L02" +
+                  Blanks(32) +
+                  "\x03"
+                  "\x02L03" +
+                  Blanks(32) +
+                  "\x03"
+                  "\r\n");
+}
+
+TEST(BoardScripts, TeamScoresBoardShowsMessagesAndTheTimeOfDayOncePerSecond) {
+    Board board("Telerank_Video_TeamScores_3lines.vss");
+    EXPECT_EQ(board.Message({u"Awards at noon", u"by the finish line"}),
+              "\x02"
+              "C\x03"
+              "\x02L01Awards at noon" +
+                  Blanks(18) +
+                  "\x03"
+                  "\x02L02by the finish line" +
+                  Blanks(14) + "\x03\r\n");
+    EXPECT_EQ(board.Message({}),
+              "\x02"
+              "C\x03\r\n");
+
+    const TickCount tenFifteen = kTicksHour * 10 + kTicksMinute * 15 + kTicksSecond * 30;
+    EXPECT_EQ(board.TimeOfDay(tenFifteen + kTicksTenth * 2, 1000), "\x02K10:15:30\x03\r\n");
+    EXPECT_EQ(board.TimeOfDay(tenFifteen + kTicksTenth * 3, 1100), "");
+    EXPECT_EQ(board.TimeOfDay(tenFifteen + kTicksSecond, 1900), "\x02K10:15:31\x03\r\n");
+}
