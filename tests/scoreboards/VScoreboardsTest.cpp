@@ -1,0 +1,234 @@
+#include "scoreboards/VScoreboards.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "ports/KSerialPortList.h"
+#include "ports/KSocketTestSupport.h"
+#include "ports/KTCPSocket.h"
+#include "scoreboards/ScoreboardTestSupport.h"
+
+namespace {
+
+constexpr int64_t kHour = 3600 * 1000;
+
+}  // namespace
+
+TEST(Scoreboards, InitializeGoesToTheFirstBoardOnlyAndOnce) {
+    ScoreboardFixture f(2);
+    f.Set(1, u"ResultsMode", 0);
+    f.Set(2, u"ResultsMode", 0);
+    VScoreboards& manager = f.Start();
+    manager.RequestInitialize();
+    manager.RunPeriod(1000);
+    EXPECT_EQ(f.Board(1).Take(), "INIT");
+    EXPECT_EQ(f.Board(2).Take(), "");
+    EXPECT_EQ(f.At(1100), "");
+}
+
+TEST(Scoreboards, MessageIsFramedByHeaderAndTrailerWithOneMessagePagePerLine) {
+    ScoreboardFixture f(2);
+    VScoreboards& manager = f.Start();
+    f.Set(1, u"ResultsMode", 0);
+    f.Set(2, u"ResultsMode", 0);
+    manager.SetMessageText(u"Lap\r\nTwo");
+    manager.SendMessage();
+    manager.RunPeriod(1000);
+    EXPECT_EQ(f.Board(1).Take(), "<mLap;mTwo;>");
+    EXPECT_EQ(f.Board(2).Take(), "<mLap;mTwo;>");
+    manager.SetMessageText(u"");
+    manager.SendMessage();
+    EXPECT_EQ(f.At(1100), "<>");
+}
+
+TEST(Scoreboards, MessageTextBreaksOnCrLfPairsAndSingleBreaks) {
+    const struct {
+        KStringView text;
+        std::vector<KString> lines;
+    } cases[] = {
+        {u"A\r\nB", {u"A", u"B"}},
+        {u"A\n\nB", {u"A", u"", u"B"}},
+        {u"A\n\rB\r", {u"A", u"B"}},
+        {u"A\r\rB", {u"A", u"", u"B"}},
+        {u"", {}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(VScoreboards::SplitMessageText(c.text), c.lines);
+    ScoreboardFixture f;
+    VScoreboards& manager = f.Start();
+    manager.SetMessageText(u"A\r\nB");
+    EXPECT_EQ(manager.GetMessageText(), u"A\r\nB\r\n");
+    manager.SetMessageText(manager.GetMessageText());
+    EXPECT_EQ(manager.GetMessageText(), u"A\r\nB\r\n");
+}
+
+TEST(Scoreboards, TimeOfDayShowsTwelveOrTwentyFourHourTime) {
+    const struct {
+        int64_t ms;
+        bool use24;
+        const char* expected;
+    } cases[] = {
+        {13 * kHour + 5 * 60000 + 7300, false, "T1:05:07.3  |"},
+        {13 * kHour + 5 * 60000 + 7300, true, "T13:05:07.3  |"},
+        {12 * kHour + 30 * 60000, false, "T12:30:00.0  |"},
+        {23 * kHour + 59 * 60000, false, "T11:59:00.0  |"},
+        {15 * 60000, false, "T15:00.0  |"},
+    };
+    for (const auto& c : cases) {
+        ScoreboardFixture f;
+        VScoreboards& manager = f.Start();
+        manager.SetShowTimeOfDay(true);
+        manager.SetUse24Hour(c.use24);
+        f.timeOfDay = c.ms;
+        EXPECT_EQ(f.At(2000), c.expected) << c.ms;
+    }
+}
+
+TEST(Scoreboards, RawRunningTimeIsTheTimeOfDayPlusTimeAdjustNeverBelowZero) {
+    ScoreboardFixture f;
+    f.Set(1, u"TimeMode", 2);
+    f.Set(1, u"TimeAdjust", 1500);
+    f.Start();
+    f.timeOfDay = 10 * kHour;
+    EXPECT_EQ(f.At(2000), "R10:00:01.5  |");
+    f.Set(1, u"TimeAdjust", -5000);
+    f.timeOfDay = 1000;
+    EXPECT_EQ(f.At(4000), "R0.0  |");
+}
+
+TEST(Scoreboards, PagesOfThreeShowOffsetsZeroThreeSixThenZeroWithBlankPadding) {
+    ScoreboardFixture f;
+    f.AddRunners(7);
+    f.Start();
+    EXPECT_EQ(f.At(1000), "H[11][12][13]T");
+    EXPECT_EQ(f.At(5900), "") << "nothing new before the page is due";
+    EXPECT_EQ(f.At(6000), "H[14][15][16]T");
+    EXPECT_EQ(f.At(11000), "H[17][][]T");
+    EXPECT_EQ(f.At(16000), "H[11][12][13]T");
+}
+
+TEST(Scoreboards, EachOffsetIsShownOnBothScriptPagesBeforeTheOffsetAdvances) {
+    ScoreboardFixture f(1, std::string(kTestScript) + ";;Results[1]\r\n3(%s)\r\n");
+    f.AddRunners(4);
+    f.Start();
+    EXPECT_EQ(f.At(1000), "H[11][12][13]T");
+    EXPECT_EQ(f.At(6000), "H(11)(12)(13)T");
+    EXPECT_EQ(f.At(11000), "H[14][][]T");
+    EXPECT_EQ(f.At(16000), "H(14)()()T");
+    EXPECT_EQ(f.At(21000), "H[11][12][13]T");
+}
+
+TEST(Scoreboards, AChangeThatLeavesThePageAsItWasWritesNothingAndKeepsThePageTimer) {
+    ScoreboardFixture f;
+    f.AddRunners(5);
+    f.Start();
+    EXPECT_EQ(f.At(1000), "H[11][12][13]T");
+    {
+        EventRecord::ScopedLock lock(f.event);
+        f.event.Results().At(4)->SetLastName(u"Moved");  // not on this page
+    }
+    EXPECT_EQ(f.At(3000), "");
+    EXPECT_EQ(f.At(6000), "H[14][15][]T") << "the next page is due 5 s after the first, not after the change";
+    {
+        EventRecord::ScopedLock lock(f.event);
+        f.event.Results().At(4)->SetId(u"99");
+    }
+    EXPECT_EQ(f.At(7000), "H[14][99][]T") << "a change on the page shown is sent at once";
+    for (uint32_t now = 7100; now < 12000; now += 100) EXPECT_EQ(f.At(now), "");
+    EXPECT_EQ(f.At(12000), "H[11][12][13]T");
+}
+
+TEST(Scoreboards, UpdateHoldWritesOnlyWhenUpdatesStopForTheHold) {
+    ScoreboardFixture f;
+    f.Set(1, u"UpdateHold", 500);
+    f.Set(1, u"PageMode", 0);
+    f.Start();
+    for (uint32_t now = 1000; now <= 2000; now += 100) {
+        f.AddRunners(1);
+        EXPECT_EQ(f.At(now), "") << now;
+    }
+    EXPECT_EQ(f.At(2400), "");
+    EXPECT_EQ(f.At(2500), "H[11][12][13][14][15][16][17][18][19][20][21]T");
+}
+
+TEST(Scoreboards, MinUpdateDelayPostponesTheNextWrite) {
+    ScoreboardFixture f;
+    f.Set(1, u"MinUpdateDelay", 1000);
+    f.Set(1, u"PageMode", 0);
+    f.AddRunners(1);
+    f.Start();
+    EXPECT_EQ(f.At(1000), "H[11]T");
+    f.AddRunners(1);
+    EXPECT_EQ(f.At(1500), "");
+    EXPECT_EQ(f.At(2000), "H[11][12]T");
+}
+
+TEST(Scoreboards, ManualResultsGoOutOnlyAfterRefresh) {
+    ScoreboardFixture f;
+    f.Set(1, u"ResultsMode", 2);
+    f.AddRunners(2);
+    VScoreboards& manager = f.Start();
+    EXPECT_EQ(f.At(1000), "");
+    f.AddRunners(1);
+    EXPECT_EQ(f.At(9000), "");
+    manager.Refresh();
+    EXPECT_EQ(f.At(9100), "H[11][12][13]T");
+    f.AddRunners(1);
+    EXPECT_EQ(f.At(20000), "");
+}
+
+TEST(Scoreboards, OptimizeZeroWritesEachLineAndOneWritesTheUpdateOnce) {
+    for (const int optimize : {0, 1, 2}) {
+        ScoreboardFixture f;
+        f.settings.FindInt(u"\\Scoreboards\\Optimize")->SetValue(optimize);
+        f.AddRunners(3);
+        f.Start();
+        EXPECT_EQ(f.At(1000), "H[11][12][13]T");
+        EXPECT_EQ(f.Board(1).writes, optimize == 0 ? 5 : 1) << optimize;
+    }
+}
+
+TEST(Scoreboards, ClosedOrBusyBoardSkipsThePeriodAndGetsOnlyTheCurrentPageLater) {
+    ScoreboardFixture f(2);
+    f.AddRunners(1);
+    f.Start();
+    f.Board(1).open = false;
+    f.Board(2).ready = false;
+    for (uint32_t now = 1000; now < 2000; now += 100) {
+        f.AddRunners(1);
+        f.manager->RunPeriod(now);
+    }
+    EXPECT_EQ(f.Board(1).writes + f.Board(2).writes, 0);
+    f.Board(1).open = true;
+    f.Board(2).ready = true;
+    EXPECT_EQ(f.At(2000, 1), "H[11][12][13]T");
+    EXPECT_EQ(f.Board(2).Take(), "H[11][12][13]T");
+}
+
+TEST(Scoreboards, ABoardWhosePeerIsGoneNeverSlowsTheOthers) {
+    KLoopbackNetwork network;
+    KSerialPortList serialPorts;
+    ScoreboardFixture f(3);
+    VScoreboardConfig::RegisterPrototypes(f.prototypes, f.settings, serialPorts, network);
+    KSocketHandle gone = BoundSocket(SOCK_STREAM);  // bound, never listening: connects are refused
+    KSocketHandle listener = BoundSocket(SOCK_STREAM);
+    ASSERT_EQ(::listen(listener.Get(), 1), 0);
+    f.settings.FindString(u"\\Scoreboards\\1\\SerialPort")
+        ->SetValue(NetSpec(-1, "127.0.0.1", LocalPort(gone)));
+    f.settings.FindString(u"\\Scoreboards\\3\\SerialPort")
+        ->SetValue(NetSpec(-1, "127.0.0.1", LocalPort(listener)));
+    f.Set(2, u"PageMode", 0);
+    f.AddRunners(2);
+    f.Start();
+    KSocketHandle peer(::accept(listener.Get(), nullptr, nullptr));
+    f.manager->RunPeriod(1000);
+    EXPECT_EQ(ReceiveText(peer, 12), "H[11][12][]T");
+    peer.Reset();  // the third board's peer goes away too
+    const auto start = std::chrono::steady_clock::now();
+    for (uint32_t now = 1100; now < 3000; now += 100) {
+        f.AddRunners(1);
+        f.manager->RunPeriod(now);
+        EXPECT_EQ(f.Board(2).Take().substr(0, 9), "H[11][12]") << now;
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+}
