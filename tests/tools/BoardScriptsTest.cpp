@@ -36,7 +36,7 @@ public:
         AddTeam(3, u"Lakeview", 3, 0);  // too few runners to place
         AddRunner(1, u"Ann", u"Lee", u"Northfield", kTicksSecond * 901 + kTicksTenth * 2);
         AddRunner(2, u"Bo", u"Kimberley-Ashworth", u"Riverside", kTicksSecond * 904 + kTicksTenth * 8);
-        AddRunner(3, u"Cy", u"Ng", u"Lakeview", kTicksSecond * 59 + kTicksTenth * 4);
+        AddRunner(3, u"Cy", u"Ng", u"Lakeview", kTicksSecond * 960 + kTicksTenth * 4);
     }
 
     /// A results page as the engine sends it: the header, the Results page once per line (R0 the
@@ -49,8 +49,11 @@ public:
         record.list = &list;
         record.snapshot = &snapshot;
         Run(VScoreboardScript::kResultsHeader, record);
+        ResultRecord* next = list.First(nullptr);
+        for (size_t skip = 0; skip < offset && next != nullptr; ++skip) next = list.Next(next, nullptr);
         for (size_t i = 0; i < pageSize; ++i) {
-            record.record = offset + i < list.Size() ? list.At(offset + i) : nullptr;
+            record.record = next;
+            if (next != nullptr) next = list.Next(next, nullptr);
             m_script.Registers()[0] = static_cast<int32_t>(i);
             Run(VScoreboardScript::kResults, record);
         }
@@ -180,4 +183,47 @@ TEST(BoardScripts, TeamScoresBoardShowsMessagesAndTheTimeOfDayOncePerSecond) {
     EXPECT_EQ(board.TimeOfDay(tenFifteen + kTicksTenth * 2, 1000), "\x02K10:15:30\x03\r\n");
     EXPECT_EQ(board.TimeOfDay(tenFifteen + kTicksTenth * 3, 1100), "");
     EXPECT_EQ(board.TimeOfDay(tenFifteen + kTicksSecond, 1900), "\x02K10:15:31\x03\r\n");
+}
+
+TEST(BoardScripts, ResultsBoardSendsEightRunnerLinesWithTimesInOneColumn) {
+    Board board("Telerank_Video_Results_8lines.vss");
+    board.host.settings.includeFirst = true;
+    std::string expected =
+        "\x02"
+        "C\x03\x02L00Boys 5K" +
+        Blanks(23) + " " + Blanks(9) + "\x03";
+    expected += "\x02L01  1 Ann Lee" + Blanks(10) + " Northfie 15:01.2  \x03";
+    expected += "\x02L02  2 Bo Kimberley-Ashw Riversid 15:04.8  \x03";
+    expected += "\x02L03  3 Cy Ng" + Blanks(12) + " Lakeview 16:00.4  \x03";
+    for (const char* row : {"04", "05", "06", "07", "08"})
+        expected += "\x02L" + std::string(row) + Blanks(40) + "\x03";
+    EXPECT_EQ(board.Results(false, 0, 8), expected + "\r\n");
+}
+
+namespace {
+
+// A frame of the LED sign: STX, address 01, the line, the text, ETX, the exclusive or of the
+// bytes from the address to ETX.
+std::string LedFrame(char line, const std::string& text) {
+    std::string frame = std::string("01") + line + text + "\x03";
+    char lrc = 0;
+    for (const char c : frame) lrc ^= c;
+    return "\x02" + frame + lrc;
+}
+
+}  // namespace
+
+TEST(BoardScripts, LedSignSendsOneChecksummedFramePerLine) {
+    Board board("LED_Sign_Results_2x20.vss");
+    EXPECT_EQ(board.Initialization(),
+              "\x02"
+              "011" +
+                  Blanks(20) + "\x03\x33" + LedFrame('2', Blanks(20)));
+    EXPECT_EQ(board.Results(false, 0, 2),
+              LedFrame('1', "  1 Lee      15:01.2") + LedFrame('2', "  2 Kimberle 15:04.8"));
+    EXPECT_EQ(board.Results(false, 2, 2), LedFrame('1', "  3 Ng       16:00.4") + LedFrame('2', Blanks(20)));
+    EXPECT_EQ(board.Message({u"Awards at noon"}), LedFrame('1', "Awards at noon      "));
+    const TickCount nineOhFive = kTicksHour * 9 + kTicksMinute * 5 + kTicksSecond * 3;
+    EXPECT_EQ(board.TimeOfDay(nineOhFive, 5000), LedFrame('1', "9:05:03" + Blanks(13)));
+    EXPECT_EQ(board.TimeOfDay(nineOhFive + kTicksTenth, 5100), "");
 }
