@@ -1,0 +1,107 @@
+#include "scoreboards/VScoreboardConfig.h"
+
+#include <gtest/gtest.h>
+
+#include "scoreboards/ScoreboardTestSupport.h"
+#include "scoreboards/VScoreboardOptions.h"
+
+TEST(ScoreboardConfig, PeriodIsClampedToTenToOneThousandAndAbsentMeansOneHundred) {
+    KRegistry settings;
+    LoadDefaults(settings);
+    EXPECT_EQ(VScoreboardConfig::Period(settings), 100);
+    for (const auto& [value, expected] : {std::pair{5, 10}, {5000, 1000}, {250, 250}}) {
+        settings.Define(u"\\Scoreboards\\Period:Int=" + ToKString(value));
+        EXPECT_EQ(VScoreboardConfig::Period(settings), expected) << value;
+    }
+}
+
+TEST(ScoreboardConfig, NewScoreboardIsNumberedAfterTheLargestAndHasTheNewBoardKeys) {
+    KRegistry settings;
+    LoadDefaults(settings);
+    settings.Define(u"\\Scoreboards\\7\\:=");
+    KRGroup* group = VScoreboardConfig::CreateScoreboard(settings);
+    ASSERT_NE(group, nullptr);
+    EXPECT_EQ(group->Path(), u"\\Scoreboards\\8\\");
+    EXPECT_EQ(group->GetText(u"Name"), u"Scoreboard");
+    EXPECT_EQ(group->GetText(u"SerialPort"), u"0,9600,8,N,1.0");
+    EXPECT_EQ(group->FindInt(u"PageTime")->Value(), 5000);
+    EXPECT_EQ(group->FindChild(u"SortBy"), nullptr);
+    EXPECT_EQ(group->Children().back()->Name(), u"Filter");
+}
+
+TEST(ScoreboardConfig, OlderGroupsGainTheMissingKeysAndIncompleteGroupsAreSkipped) {
+    ScoreboardFixture f(3);
+    KRGroup& first = *f.settings.FindGroup(u"\\Scoreboards\\1\\");
+    for (const KStringView key : {u"SortBy", u"PageMask", u"AutoBreakCapt"})
+        first.Remove(first.FindChild(key));
+    first.FindInt(u"AutoBreak")->SetValue(1);
+    first.Define(u"ABIfCapturing:Int=1");
+    KRGroup& second = *f.settings.FindGroup(u"\\Scoreboards\\2\\");
+    second.Remove(second.FindChild(u"Script"));
+    f.settings.Define(u"\\Scoreboards\\1\\Official:String=FINAL");
+    f.AddRunners(1);
+    f.event.Standings().SetOfficial(true);
+    VScoreboards& manager = f.Start();
+    EXPECT_EQ(manager.Count(), 2u);
+    EXPECT_EQ(first.FindInt(u"SortBy")->Value(), 0);
+    EXPECT_EQ(first.FindInt(u"PageMask")->Value(), 0);
+    EXPECT_EQ(first.FindInt(u"AutoBreakCapt")->Value(), 1);
+    EXPECT_EQ(first.FindInt(u"AutoBreak")->Value(), 0);
+    EXPECT_TRUE(first.FindChild(u"ABIfCapturing")->IsDeleted());
+    EXPECT_EQ(manager.StatusOf(second), VScoreboards::Status::NotLoaded);
+    EXPECT_EQ(manager.StatusOf(first), VScoreboards::Status::Running);
+    // The group's own Official text replaces the language's for this board only.
+    WriteBytes(f.program / "official.vss", ";;ResultsHeader\r\n\\13\\01%s|\r\n");
+    first.FindString(u"Script")->SetValue(u"official.vss");
+    f.settings.FindString(u"\\Scoreboards\\3\\Script")->SetValue(u"official.vss");
+    f.manager->RunPeriod(1000);
+    EXPECT_EQ(f.Board(1).Take(), "FINAL|");
+    EXPECT_EQ(f.Board(3).Take(), "|");
+}
+
+TEST(ScoreboardConfig, ScriptListNamesEachScriptWithTheDefaultsOfItsFirstLine) {
+    KRegistry settings;
+    LoadDefaults(settings);
+    KTempFolder program;
+    WriteBytes(program / "a.vss", "; Defaults:  9600,8,N,1 \r\n;;Results\r\n");
+    WriteBytes(program / "b.vss", "; Network Defaults: 127.0.0.1,1024\n");
+    WriteBytes(program / "c.vss", ";;Results\r\n");
+    WriteBytes(program / "d.kss", "");
+    VScoreboardConfig::BuildScriptList(settings, program.Path());
+    VScoreboardOptions options(settings);
+    const std::vector<KString> expected = {u"a.vss,1,9600,8,N,1", u"b.vss,-1,127.0.0.1,1024", u"c.vss"};
+    EXPECT_EQ(options.ScriptEntries(), expected);
+    EXPECT_EQ(VScoreboardOptions::PortDefaultsOf(expected[1]), u"-1,127.0.0.1,1024");
+    EXPECT_EQ(VScoreboardOptions::PortDefaultsOf(expected[2]), u"");
+}
+
+TEST(ScoreboardConfig, OptionsPageShowsAndStoresTheKeysOfAScoreboard) {
+    KRegistry settings;
+    LoadDefaults(settings);
+    KRGroup& group = *settings.FindGroup(u"\\Scoreboards\\1\\");
+    group.FindInt(u"PageMode")->SetValue(3);
+    VScoreboardOptions options(settings);
+    VScoreboardFields fields = options.Load(group);
+    EXPECT_TRUE(fields.paging);
+    EXPECT_EQ(fields.pageMax, u"");
+    EXPECT_EQ(fields.pageSize, u"3");
+    EXPECT_FALSE(fields.alwaysPage.has_value());
+    fields.serialPort = u"-1,not an address,1024";
+    fields.pageTime = u"soon";
+    fields.pageSize = u"4";
+    fields.name = u"Video";
+    options.Apply(group, fields);
+    EXPECT_EQ(group.FindInt(u"PageMode")->Value(), 1);
+    EXPECT_EQ(group.FindInt(u"PageMax")->Value(), -1);
+    EXPECT_EQ(group.FindInt(u"PageSize")->Value(), 4);
+    EXPECT_EQ(group.FindInt(u"PageTime")->Value(), 5000);
+    EXPECT_EQ(group.GetText(u"SerialPort"), u"-1,127.0.0.1,1024");
+    EXPECT_EQ(group.GetText(u"Name"), u"Video");
+    fields.paging = false;
+    fields.pageMax = u"12";
+    fields.serialPort = u"-2,0.0.0.0,2000";
+    options.Apply(group, fields);
+    EXPECT_EQ(group.FindInt(u"PageMode")->Value(), 0);
+    EXPECT_EQ(options.Load(group).pageMax, u"12");
+    EXPECT_EQ(group.GetText(u"SerialPort"), u"-2,0.0.0.0,2000");
+}
