@@ -1,0 +1,1 @@
+kestrun_fuzz_target(board_stream ${CMAKE_CURRENT_SOURCE_DIR}/BoardStreamFuzz.cpp kestrun_board_lib)
