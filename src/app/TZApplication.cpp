@@ -1,5 +1,7 @@
 #include "app/TZApplication.h"
 
+#include "scoreboards/VScoreboardConfig.h"
+#include "scoreboards/VScoreboards.h"
 #include "scoring/EventFile.h"
 #include "scoring/EventRecord.h"
 #include "scoring/NonScoringAffiliations.h"
@@ -25,6 +27,7 @@
 #include "app/TZIpcServer.h"
 #include "foundation/KError.h"
 #include "foundation/KLog.h"
+#include "foundation/KTickCount.h"
 #include "settings/KDefaultSettings.h"
 #include "settings/KErrorText.h"
 #include "settings/KLanguage.h"
@@ -125,6 +128,17 @@ void TZApplication::StartupHook(const std::string& name) {
         m_sources = std::make_unique<TSources>(*m_settings, ProgramFolder(), m_sourcePrototypes);
         m_sources->SetActivityLog(m_log.get(), [this] { return m_activityLogEnabled; });
         m_sources->SetUpdateObserver([this] { m_storeSchedule.Updated(NowMs()); });
+    } else if (name == "Scoreboards") {
+        VScoreboardConfig::BuildScriptList(*m_settings, ProgramFolder());
+        VScoreboardConfig::RegisterPrototypes(m_scoreboardPrototypes, *m_settings, m_serialPorts, m_network);
+    } else if (name == "CreateScoreboards") {
+        const KRBool* boot = m_settings->FindBool(u"\\Scoreboards\\Boot");
+        if (boot != nullptr && boot->Value() && VScoreboardConfig::ScoreboardCount(*m_settings) > 0) {
+            m_scoreboards =
+                std::make_unique<VScoreboards>(*m_settings, ProgramFolder(), m_scoreboardPrototypes,
+                                               VScoreboards::LocalTimeOfDay, KGetTickCount());
+            m_scoreboards->StartWorker();
+        }
     } else if (name == "LoadEvent") {
         LoadEvent();
     }
@@ -133,6 +147,8 @@ void TZApplication::StartupHook(const std::string& name) {
 void TZApplication::Unhook(const std::string& name) {
     Step("unhook:" + name);
     if (name == "StopSockets") m_network.Stop();
+    // The worker stops before the event it reads goes with the sources.
+    if (name == "DestroyScoreboards") m_scoreboards.reset();
     if (name == "DestroySources" && m_sources != nullptr) {
         StoreEvent(true);
         m_sources.reset();
@@ -429,9 +445,11 @@ bool TZApplication::event(QEvent* event) {
     switch (static_cast<int>(event->type())) {
         case kInitializeScoreboardsEvent:
             ++m_scoreboardEvents[0];  // without scoreboards there is nothing to initialise
+            if (m_scoreboards != nullptr) m_scoreboards->RequestInitialize();
             return true;
         case kRefreshScoreboardsEvent:
             ++m_scoreboardEvents[1];
+            if (m_scoreboards != nullptr) m_scoreboards->Refresh();
             return true;
         default:
             return handled;
@@ -451,7 +469,14 @@ bool TZApplication::Idle(int) {
     return true;
 }
 
-void TZApplication::PollSources() { m_sourcesBehind = m_sources != nullptr && m_sources->PollSources(); }
+void TZApplication::PollSources() {
+    m_sourcesBehind = m_sources != nullptr && m_sources->PollSources();
+    // Once attached the event stays: the manager's lock is not taken on every idle pass.
+    if (m_scoreboards != nullptr && m_sources != nullptr && !m_scoreboardsAttached) {
+        m_scoreboards->AttachEvent(&m_sources->Event());
+        m_scoreboardsAttached = true;
+    }
+}
 
 int TZApplication::PrepareWait(std::vector<int>& descriptors) {
     if (m_sourcesBehind) return 0;  // a flood is read on at once, a pass at a time

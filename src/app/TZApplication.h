@@ -36,6 +36,7 @@ class NonScoringAffiliations;
 class TeamScoring;
 class TSources;
 class TZIpcServer;
+class VScoreboards;
 
 /// Where the program finds and keeps its files, and how it talks to the
 /// operator. main() fills it from the running system; tests fill it with
@@ -112,6 +113,9 @@ public:
     const KNetwork& Network() const { return m_network; }
     /// The sources and the event they feed, from their start-up step to shutdown; else null.
     TSources* Sources() const { return m_sources.get(); }
+    /// The scoreboard manager, from its start-up step (when Scoreboards\Boot is set and a
+    /// scoreboard is configured) to shutdown; else null.
+    VScoreboards* Scoreboards() const { return m_scoreboards.get(); }
     TZControl* MainWindow() const { return m_mainWindow; }
     KZSplash* Splash() const { return m_splash.get(); }
     TIpcService& IpcService() { return m_ipc; }
@@ -185,6 +189,10 @@ private:
     KStreamPrototypes m_sourcePrototypes;
     std::unique_ptr<TeamScoring> m_scoring;
     std::unique_ptr<TSources> m_sources;
+    KStreamPrototypes m_scoreboardPrototypes;
+    // After the sources, whose event it renders, and destroyed before them.
+    std::unique_ptr<VScoreboards> m_scoreboards;
+    bool m_scoreboardsAttached = false;
     TStoreSchedule m_storeSchedule;
     bool m_sourcesBehind = false;    // the last poll left characters for the next pass
     bool m_idleReadNothing = false;  // the last idle pass read no character

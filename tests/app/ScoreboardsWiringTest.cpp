@@ -1,0 +1,132 @@
+// The application's scoreboards: created at their start-up step when Boot is set, fed the sources'
+// event by the idle pass, initialised by application event 10163, and stopped before the sources go.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <chrono>
+#include <functional>
+
+#include "app/AppTestSupport.h"
+#include "app/TZApplication.h"
+#include "ports/KSocketTestSupport.h"
+#include "ports/KTCPSocket.h"
+#include "scoreboards/VScoreboards.h"
+#include "settings/KRegistry.h"
+#include "sources/SourcesTestSupport.h"
+#include "sources/TSources.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr char kBoardScript[] =
+    ";;Initialization\r\n0INIT\r\n;;ResultsHeader\r\n0H\r\n;;Results\r\n3[%s]\r\n;;ResultsTrailer\r\n0T\r\n";
+
+// Source 1 listens on a port the system picks; scoreboard 1 connects to the test's board.
+class BoardApplication : public TZApplication {
+public:
+    using TZApplication::TZApplication;
+    uint16_t boardPort = 0;
+    bool boot = true;
+    std::function<void(BoardApplication&)> running;
+    std::function<bool(BoardApplication&)> idle;  // true ends the run
+
+protected:
+    void StartupHook(const std::string& name) override {
+        if (name == "Scoreboards") {
+            Settings()->Define(u"Scoreboards\\Boot:Bool=" + ToKString(boot ? 1 : 0));
+            Settings()->Define(u"Scoreboards\\1\\Script:String=board.vss");
+            Settings()->Define(u"Scoreboards\\1\\SerialPort:String=" + NetSpec(-1, "127.0.0.1", boardPort));
+            Settings()->Define(u"Scoreboards\\1\\Filter:Int=0");
+        }
+        TZApplication::StartupHook(name);
+        if (name == "Sources") {
+            Settings()->Define(u"Sources\\1\\SerialPort:String=-2,127.0.0.1,0");
+            Settings()->Define(u"Sources\\1\\Script:String=Results.kss");
+        }
+        if (name == "LoadEvent" && running) running(*this);
+    }
+    bool Idle(int count) override {
+        const bool again = TZApplication::Idle(count);
+        if (idle && idle(*this)) {
+            idle = nullptr;
+            MainWindow()->close();
+        }
+        return again;
+    }
+};
+
+}  // namespace
+
+TEST(ScoreboardsWiring, ResultsReachingASourceAreOnTheBoardAfterItsInitialisation) {
+    KTempFolder root;
+    for (const char* folder : {"program", "documents", "run"}) fs::create_directories(root / folder);
+    fs::copy_file(fs::path(KESTRUN_PROGRAM).parent_path() / "Kestrun.rcc", root / "program" / "Kestrun.rcc");
+    WriteBytes(root / "program" / "Results.kss", kResultsScript);
+    WriteBytes(root / "program" / "board.vss", kBoardScript);
+    KSocketHandle listener = BoundSocket(SOCK_STREAM);
+    ASSERT_EQ(::listen(listener.Get(), 1), 0);
+    FakeAlerts alerts;
+    QtArguments arguments;
+    const auto make = [&](bool boot) {
+        TZApplicationSetup setup{root / "program" / "Kestrun",
+                                 root / "documents",
+                                 root / "run",
+                                 &alerts,
+                                 false,
+                                 [] { return false; },
+                                 u"en_US"};
+        auto app = std::make_unique<BoardApplication>(
+            arguments.argc, arguments.argv, TCommandLine(setup.programFile.string(), "-noserialport"), setup);
+        app->boardPort = LocalPort(listener);
+        app->boot = boot;
+        return app;
+    };
+
+    std::string received;
+    {
+        auto app = make(true);
+        KSocketHandle source;
+        KSocketHandle board;
+        bool sent = false;
+        app->running = [&](BoardApplication& self) {
+            ASSERT_NE(self.Scoreboards(), nullptr);
+            source = Client(dynamic_cast<KTCPSocket&>(*self.Sources()->LiveStream(0)).ListenPort());
+            QCoreApplication::postEvent(&self,
+                                        new QEvent(QEvent::Type(TZApplication::kInitializeScoreboardsEvent)));
+        };
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        app->idle = [&](BoardApplication& self) {
+            if (!board.IsValid()) board.Reset(::accept4(listener.Get(), nullptr, nullptr, SOCK_NONBLOCK));
+            char buffer[256];
+            for (ssize_t n;
+                 board.IsValid() && (n = ::recv(board.Get(), buffer, sizeof buffer, MSG_DONTWAIT)) > 0;)
+                received.append(buffer, static_cast<size_t>(n));
+            if (!sent && received.starts_with("INIT")) {
+                sent = true;
+                SendText(source, ResultsMessage("Boys 5K", {{"1", "11", "Ann Lee", "AAA", "17:01.20"},
+                                                            {"2", "12", "Bo Day", "BBB", "17:05.31"}}));
+            }
+            EXPECT_EQ(self.Scoreboards()->Event(), &self.Sources()->Event());
+            return received.find("H[11][12][]T") != std::string::npos ||
+                   std::chrono::steady_clock::now() > deadline;
+        };
+        ::fcntl(listener.Get(), F_SETFL, O_NONBLOCK);
+        EXPECT_EQ(app->Run(), 0);
+    }
+    EXPECT_TRUE(received.starts_with("INIT")) << received;
+    EXPECT_NE(received.find("H[11][12][]T"), std::string::npos) << received;
+
+    auto off = make(false);
+    off->running = [](BoardApplication& self) { EXPECT_EQ(self.Scoreboards(), nullptr); };
+    off->idle = [](BoardApplication& self) {
+        QEvent refresh(QEvent::Type(TZApplication::kRefreshScoreboardsEvent));
+        QCoreApplication::sendEvent(&self, &refresh);
+        return true;
+    };
+    EXPECT_EQ(off->Run(), 0);
+    EXPECT_TRUE(alerts.Texts("error").empty());
+}
