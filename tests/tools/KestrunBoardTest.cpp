@@ -28,17 +28,17 @@ namespace {
 using namespace std::chrono_literals;
 
 std::string Describe(const BoardFrame& frame) {
-    switch (frame.kind) {
-        case BoardFrame::Kind::kClear:
-            return "C";
-        case BoardFrame::Kind::kLine:
-            return "L" + std::to_string(frame.row) + ":" + frame.text;
-        case BoardFrame::Kind::kClock:
-            return "K:" + frame.text;
-        case BoardFrame::Kind::kShow:
-            return "show";
-    }
-    return "?";
+    const char* const kinds[] = {"C", "L", "K:", "show"};
+    return kinds[static_cast<int>(frame.kind)] +
+           (frame.kind == BoardFrame::Kind::kLine ? std::to_string(frame.row) + ":" : "") + frame.text;
+}
+
+sockaddr_in Loopback(uint16_t port) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return address;
 }
 
 // A team page as the shipped script sends it, shortened to two lines.
@@ -228,10 +228,7 @@ TEST(KestrunBoard, ProgramShowsTheBoardThatKestrunConnectsToOverTcp) {
     })) << board.err;
 
     const int peer = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(std::stoi(port)));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in address = Loopback(static_cast<uint16_t>(std::stoi(port)));
     ASSERT_EQ(::connect(peer, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     // Noise first, as from a board that was switched on mid-stream, then the page in two pieces.
     for (const std::string& piece :
@@ -264,9 +261,7 @@ TEST(KestrunBoard, ProgramDumpsWhatASerialBoardReceives) {
 
 TEST(KestrunBoard, PortsThatCannotOpenAndBadCommandLinesEndWithAMessage) {
     const int taken = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in address = Loopback(0);
     socklen_t size = sizeof address;
     ASSERT_EQ(::bind(taken, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     ASSERT_EQ(::listen(taken, 1), 0);
