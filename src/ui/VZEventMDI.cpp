@@ -41,6 +41,7 @@ VZEventMDI::VZEventMDI(KRegistry& settings, KLog* log, QWidget* parent)
             view->table->verticalHeader()->hide();
             // Fixed row heights: the view never measures thousands of rows.
             view->table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+            view->table->verticalHeader()->setDefaultSectionSize(view->table->fontMetrics().height() + 6);
             view->table->setSelectionBehavior(QAbstractItemView::SelectRows);
             view->table->setEditTriggers(QAbstractItemView::NoEditTriggers);
             view->table->setWordWrap(false);

@@ -103,7 +103,7 @@ void VZSummaryPane::FitColumns() {
     for (int group = 0; group < 2; ++group) {
         QTableWidget* table = m_groups[group];
         const std::vector<int32_t> widths = VZSummaryColumns::Widths(VZSummaryColumns::Fit(
-            VZSummaryColumns::DefaultWidths(group, stored, charWidth), table->viewport()->width()));
+            VZSummaryColumns::DefaultWidths(group, stored, charWidth), width() - 2 * table->frameWidth()));
         for (int column = 0; column < table->columnCount(); ++column)
             table->setColumnWidth(column, widths[column]);
     }
