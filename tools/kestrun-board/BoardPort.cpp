@@ -67,12 +67,12 @@ BoardPort::BoardPort(const std::string& specText) {
         const auto address = ReadIPAddress(spec);
         const auto port = ReadIPPort(spec);
         if (!port || (code != KPortCode::kNetListen && *port == 0) ||
-            (code == KPortCode::kNetConnect && !address))
-            throw BoardPortError("'" + specText + "' needs " +
-                                 (code == KPortCode::kNetConnect
-                                      ? "an IP address and a port, for example -1,"
-                                        "127.0.0.1,1024"
-                                      : "a port, for example " + std::to_string(code) + ",0.0.0.0,1024"));
+            (code == KPortCode::kNetConnect && !address)) {
+            const std::string example = code == KPortCode::kNetConnect
+                                            ? "an IP address and a port, for example -1,127.0.0.1,1024"
+                                            : "a port, for example " + std::to_string(code) + ",0.0.0.0,1024";
+            throw BoardPortError("'" + specText + "' needs " + example);
+        }
         std::string kind = "UDP port ";
         if (code == KPortCode::kNetUDP) {
             m_stream = std::make_unique<KUDPSocket>(m_network, kUDPPacket, kUDPPacket, kBufferSize);
