@@ -1,8 +1,9 @@
 // The scoreboard scripts we ship, rendered as the output engine renders them, byte for byte.
 #include <gtest/gtest.h>
 
-#include <functional>
+#include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "scoring/EventRecord.h"
@@ -123,61 +124,35 @@ private:
 
 std::string Blanks(size_t count) { return std::string(count, ' '); }
 
+// Frames of the video protocol.
+const std::string kClear = std::string(1, '\x02') + "C\x03";
+std::string Line(const char* row, const std::string& text) {
+    return "\x02L" + std::string(row) + text + "\x03";
+}
+
 }  // namespace
 
 TEST(BoardScripts, TeamScoresBoardSendsTitleAndThreeTeamLinesOfThirtyTwoCharacters) {
     Board board("Telerank_Video_TeamScores_3lines.vss");
-    EXPECT_EQ(board.Initialization(),
-              "\x02"
-              "C\x03\r\n");
-    EXPECT_EQ(board.Results(true, 0, 3),
-              "\x02"
-              "C\x03"
-              "\x02L00Boys 5K" +
-                  Blanks(17) + " " + Blanks(7) +
-                  "\x03"
-                  "\x02L01  1 Northfield" +
-                  Blanks(13) +
-                  "   23\x03"
-                  "\x02L02  2 Riverside Academy of Ar   41\x03"
-                  "\x02L03    Lakeview" +
-                  Blanks(15) +
-                  "     \x03"
-                  "\r\n");
+    EXPECT_EQ(board.Initialization(), kClear + "\r\n");
+    EXPECT_EQ(board.Results(true, 0, 3), kClear + Line("00", "Boys 5K" + Blanks(25)) +
+                                             Line("01", "  1 Northfield" + Blanks(13) + "   23") +
+                                             Line("02", "  2 Riverside Academy of Ar   41") +
+                                             Line("03", "    Lakeview" + Blanks(20)) + "\r\n");
     // The second page has one team; the rest of the page is blank lines.
     board.snapshot.official = true;
     board.host.settings.official = u"Official results";
-    EXPECT_EQ(board.Results(true, 2, 3),
-              "\x02"
-              "C\x03"
-              "\x02L00Boys 5K" +
-                  Blanks(17) +
-                  " Officia\x03"
-                  "\x02L01    Lakeview" +
-                  Blanks(15) +
-                  "     \x03"
-                  "\x02L02" +
-                  Blanks(32) +
-                  "\x03"
-                  "\x02L03" +
-                  Blanks(32) +
-                  "\x03"
-                  "\r\n");
+    EXPECT_EQ(board.Results(true, 2, 3), kClear + Line("00", "Boys 5K" + Blanks(18) + "Officia") +
+                                             Line("01", "    Lakeview" + Blanks(20)) +
+                                             Line("02", Blanks(32)) + Line("03", Blanks(32)) + "\r\n");
 }
 
 TEST(BoardScripts, TeamScoresBoardShowsMessagesAndTheTimeOfDayOncePerSecond) {
     Board board("Telerank_Video_TeamScores_3lines.vss");
     EXPECT_EQ(board.Message({u"Awards at noon", u"by the finish line"}),
-              "\x02"
-              "C\x03"
-              "\x02L01Awards at noon" +
-                  Blanks(18) +
-                  "\x03"
-                  "\x02L02by the finish line" +
-                  Blanks(14) + "\x03\r\n");
-    EXPECT_EQ(board.Message({}),
-              "\x02"
-              "C\x03\r\n");
+              kClear + Line("01", "Awards at noon" + Blanks(18)) +
+                  Line("02", "by the finish line" + Blanks(14)) + "\r\n");
+    EXPECT_EQ(board.Message({}), kClear + "\r\n");
 
     const TickCount tenFifteen = kTicksHour * 10 + kTicksMinute * 15 + kTicksSecond * 30;
     EXPECT_EQ(board.TimeOfDay(tenFifteen + kTicksTenth * 2, 1000), "\x02K10:15:30\x03\r\n");
@@ -188,15 +163,11 @@ TEST(BoardScripts, TeamScoresBoardShowsMessagesAndTheTimeOfDayOncePerSecond) {
 TEST(BoardScripts, ResultsBoardSendsEightRunnerLinesWithTimesInOneColumn) {
     Board board("Telerank_Video_Results_8lines.vss");
     board.host.settings.includeFirst = true;
-    std::string expected =
-        "\x02"
-        "C\x03\x02L00Boys 5K" +
-        Blanks(23) + " " + Blanks(9) + "\x03";
-    expected += "\x02L01  1 Ann Lee" + Blanks(10) + " Northfie 15:01.2  \x03";
-    expected += "\x02L02  2 Bo Kimberley-Ashw Riversid 15:04.8  \x03";
-    expected += "\x02L03  3 Cy Ng" + Blanks(12) + " Lakeview 16:00.4  \x03";
-    for (const char* row : {"04", "05", "06", "07", "08"})
-        expected += "\x02L" + std::string(row) + Blanks(40) + "\x03";
+    std::string expected = kClear + Line("00", "Boys 5K" + Blanks(33)) +
+                           Line("01", "  1 Ann Lee" + Blanks(10) + " Northfie 15:01.2  ") +
+                           Line("02", "  2 Bo Kimberley-Ashw Riversid 15:04.8  ") +
+                           Line("03", "  3 Cy Ng" + Blanks(12) + " Lakeview 16:00.4  ");
+    for (const char* row : {"04", "05", "06", "07", "08"}) expected += Line(row, Blanks(40));
     EXPECT_EQ(board.Results(false, 0, 8), expected + "\r\n");
 }
 
@@ -215,10 +186,9 @@ std::string LedFrame(char line, const std::string& text) {
 
 TEST(BoardScripts, LedSignSendsOneChecksummedFramePerLine) {
     Board board("LED_Sign_Results_2x20.vss");
+    // The checksum of the documented example, spelt out once.
     EXPECT_EQ(board.Initialization(),
-              "\x02"
-              "011" +
-                  Blanks(20) + "\x03\x33" + LedFrame('2', Blanks(20)));
+              "\x02" + std::string("011") + Blanks(20) + "\x03\x33" + LedFrame('2', Blanks(20)));
     EXPECT_EQ(board.Results(false, 0, 2),
               LedFrame('1', "  1 Lee      15:01.2") + LedFrame('2', "  2 Kimberle 15:04.8"));
     EXPECT_EQ(board.Results(false, 2, 2), LedFrame('1', "  3 Ng       16:00.4") + LedFrame('2', Blanks(20)));
