@@ -8,15 +8,13 @@
 #include <stdexcept>
 #include <string>
 
+#include "ToolPort.h"
 #include "ports/KNetwork.h"
 #include "ports/KSerialPortList.h"
 #include "ports/KStream.h"
 
 /// The port cannot be opened; the text says why, for the user.
-class BoardPortError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
+using BoardPortError = ToolPortError;
 
 class BoardPort {
 public:

@@ -1,19 +1,15 @@
 #include "SimPort.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 #include <thread>
 
 #include "foundation/KError.h"
 #include "ports/KPortSpec.h"
-#include "ports/KSerialDevice.h"
 #include "ports/KSerialPort.h"
 #include "ports/KSocket.h"
 #include "ports/KTCPSocket.h"
 #include "ports/KUDPSocket.h"
-#include "settings/KDefaultSettings.h"
 
 namespace {
 
@@ -23,47 +19,15 @@ constexpr size_t kPiece = 4096;
 constexpr int kWriteTimeoutMs = 200;
 constexpr auto kPollPause = std::chrono::milliseconds(20);
 
-std::string SerialFailure(const std::string& path) {
-    const int fd = OpenSerialDevice(path);
-    if (fd >= 0) {
-        ::close(fd);
-        return "its settings are not supported";
-    }
-    const int error = errno;
-    if (error == EBUSY) return "it is in use";
-    if (error == ENOTTY) return "it is not a serial device";
-    if (error == EACCES) return std::string(std::strerror(error)) + " (is your user in the dialout group?)";
-    return std::strerror(error);
-}
-
 }  // namespace
 
 SimPort::SimPort(const std::string& specText) {
-    KString spec = FromUtf8(specText);
-    if (!spec.empty() && spec.front() == u'/') {
-        // A device path instead of a COM number: it becomes COM1 of a list of our own.
-        const size_t comma = spec.find(u',');
-        m_serialPorts.Add(1, ToUtf8(spec.substr(0, comma)));
-        spec = u"1" + (comma == KString::npos ? KString() : spec.substr(comma));
-    }
+    const KString spec = FromUtf8(specText);
     const int code = ReadPortCode(spec);
-    if (KPortCode::IsLocal(code)) {
-        if (m_serialPorts.PortCount() == 0) {
-            KRegistry defaults;
-            LoadDefaults(defaults);
-            const std::string path = KSerialPortList::DevicePath(defaults, code);
-            if (path.empty())
-                throw SimPortError("COM" + std::to_string(code) + " has no device; give a path");
-            m_serialPorts.Add(code, path);
-        }
-        const std::string path = m_serialPorts.Find(m_serialPorts.PortNumberAt(0))->DevicePath();
-        m_name = "COM" + std::to_string(m_serialPorts.PortNumberAt(0)) + " (" + path + ")";
-        m_stream = std::make_unique<KSerialPort>(m_serialPorts, KSerialUserMode::kWrite, 0, 0);
-        if (!m_stream->Open(spec)) throw SimPortError("cannot open " + m_name + ": " + SerialFailure(path));
+    if (NamesSerialPort(spec)) {
+        m_stream = OpenToolSerialPort(spec, m_serialPorts, KSerialUserMode::kWrite, 0, m_name);
     } else if (KPortCode::IsNetwork(code)) {
-        // The loopback is enough for a rehearsal on one machine even where the host name does not resolve.
-        if (!m_network.Start() && !m_network.Start("localhost"))
-            throw SimPortError("the network is not available (the host name does not resolve)");
+        StartToolNetwork(m_network);
         const auto address = ReadIPAddress(spec);
         const auto port = ReadIPPort(spec);
         if (code != KPortCode::kNetListen && (!address || !port || *port == 0))

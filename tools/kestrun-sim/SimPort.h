@@ -8,16 +8,14 @@
 #include <stdexcept>
 #include <string>
 
+#include "ToolPort.h"
 #include "foundation/KString.h"
 #include "ports/KNetwork.h"
 #include "ports/KSerialPortList.h"
 #include "ports/KStream.h"
 
 /// The port cannot be opened or stopped taking data; the text says why, for the user.
-class SimPortError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
+using SimPortError = ToolPortError;
 
 class SimPort {
 public:
