@@ -50,7 +50,11 @@ void ResultList::NotifyBefore(ResultRecord* record) {
 void ResultList::Clear() {
     NotifyBefore(nullptr);
     m_records.clear();
-    for (int field = 0; field < kTextFieldCount; ++field) m_index[field].clear();
+    for (TextIndex& index : m_index) {
+        if (!index.built) continue;
+        std::fill(index.slots.begin(), index.slots.end(), IndexSlot{});
+        index.used = 0;
+    }
     for (auto& group : m_groups) group = ResultGroup{};
     m_needsSort = false;
     m_flags |= kFlagUnofficial;
@@ -63,7 +67,7 @@ ResultRecord* ResultList::Append(uint32_t sequence) {
     ResultRecord* record = m_records.back().get();
     record->m_position = m_records.size() - 1;
     for (int field = 0; field < kTextFieldCount; ++field) {
-        if (m_indexed[field]) IndexInsert(field, record);
+        if (m_index[field].built) IndexInsert(field, record);
     }
     return record;
 }
@@ -99,7 +103,7 @@ void ResultList::Remove(ResultRecord* record) {
     if (position >= m_records.size() || m_records[position].get() != record) return;
     NotifyBefore(nullptr);
     for (int field = 0; field < kTextFieldCount; ++field) {
-        if (m_indexed[field]) IndexErase(field, record, record->m_texts[field]);
+        if (m_index[field].built) IndexErase(field, record, record->m_texts[field]);
     }
     m_records.erase(m_records.begin() + static_cast<std::ptrdiff_t>(position));
     ReindexPositions(position);
@@ -115,53 +119,125 @@ void ResultList::ReindexPositions(size_t from) {
 
 // --- Text index ---------------------------------------------------------------------------------------
 
+namespace {
+
+size_t TextHash(KStringView text) { return std::hash<KStringView>{}(text); }
+
+}  // namespace
+
+size_t ResultList::FindSlot(int field, KStringView text, size_t hash) const {
+    const std::vector<IndexSlot>& slots = m_index[field].slots;
+    if (slots.empty()) return KString::npos;
+    const size_t mask = slots.size() - 1;
+    for (size_t i = hash & mask; slots[i].first != nullptr; i = (i + 1) & mask) {
+        if (slots[i].hash == hash && slots[i].first->m_texts[field] == text) return i;
+    }
+    return KString::npos;
+}
+
 void ResultList::IndexInsert(int field, ResultRecord* record) {
-    Bucket& bucket = m_index[field][record->m_texts[field]];
-    record->m_indexSlot[field] = bucket.size();
-    bucket.push_back(record);
+    TextIndex& index = m_index[field];
+    const KString& text = record->m_texts[field];
+    const size_t hash = TextHash(text);
+    if (const size_t found = FindSlot(field, text, hash); found != KString::npos) {
+        std::vector<ResultRecord*>& others = index.slots[found].others;
+        record->m_indexSlot[field] = 1 + others.size();
+        others.push_back(record);
+        return;
+    }
+    if ((index.used + 1) * 2 > index.slots.size()) GrowIndex(index);
+    const size_t mask = index.slots.size() - 1;
+    size_t i = hash & mask;
+    while (index.slots[i].first != nullptr) i = (i + 1) & mask;
+    index.slots[i].hash = hash;
+    index.slots[i].first = record;
+    record->m_indexSlot[field] = 0;
+    ++index.used;
 }
 
 void ResultList::IndexErase(int field, ResultRecord* record, const KString& text) {
-    auto it = m_index[field].find(text);
-    if (it == m_index[field].end()) return;
-    Bucket& bucket = it->second;
-    const size_t slot = record->m_indexSlot[field];
-    if (slot >= bucket.size() || bucket[slot] != record) return;
-    // Swap with the last entry so removal stays constant time however many records share the text.
-    bucket[slot] = bucket.back();
-    bucket[slot]->m_indexSlot[field] = slot;
-    bucket.pop_back();
-    if (bucket.empty()) m_index[field].erase(it);
+    TextIndex& index = m_index[field];
+    const size_t found = FindSlot(field, text, TextHash(text));
+    if (found == KString::npos) return;
+    IndexSlot& slot = index.slots[found];
+    const size_t at = record->m_indexSlot[field];
+    std::vector<ResultRecord*>& others = slot.others;
+    if (at == 0 ? slot.first != record : at > others.size() || others[at - 1] != record) return;
+    // The last of the others takes the place left, so removal stays constant time however many
+    // records share the text.
+    if (others.empty()) {
+        EraseSlot(index, found);
+        return;
+    }
+    ResultRecord* moved = others.back();
+    others.pop_back();
+    if (at == 0) {
+        slot.first = moved;
+    } else if (at - 1 < others.size()) {
+        others[at - 1] = moved;
+    }
+    if (moved != record) moved->m_indexSlot[field] = at;
+}
+
+void ResultList::EraseSlot(TextIndex& index, size_t slot) {
+    // Backward-shift deletion: later slots of the same probe run move up, so no lookup stops early.
+    std::vector<IndexSlot>& slots = index.slots;
+    const size_t mask = slots.size() - 1;
+    for (size_t next = (slot + 1) & mask; slots[next].first != nullptr; next = (next + 1) & mask) {
+        const size_t home = slots[next].hash & mask;
+        const bool staysBehind = slot <= next ? (slot < home && home <= next) : (slot < home || home <= next);
+        if (staysBehind) continue;
+        slots[slot] = std::move(slots[next]);
+        slot = next;
+    }
+    slots[slot] = IndexSlot{};
+    --index.used;
+}
+
+void ResultList::GrowIndex(TextIndex& index) {
+    std::vector<IndexSlot> old = std::move(index.slots);
+    index.slots = std::vector<IndexSlot>(std::max<size_t>(16, old.size() * 2));
+    const size_t mask = index.slots.size() - 1;
+    for (IndexSlot& slot : old) {
+        if (slot.first == nullptr) continue;
+        size_t i = slot.hash & mask;
+        while (index.slots[i].first != nullptr) i = (i + 1) & mask;
+        index.slots[i] = std::move(slot);
+    }
 }
 
 void ResultList::BuildIndex(int field) {
-    m_index[field].clear();
-    m_index[field].reserve(m_records.size());
+    TextIndex& index = m_index[field];
+    index = TextIndex{};
+    size_t size = 16;
+    while (size < m_records.size() * 2) size *= 2;
+    index.slots.resize(size);
     for (auto& record : m_records) IndexInsert(field, record.get());
-    m_indexed[field] = true;
+    index.built = true;
 }
 
 void ResultList::RecordTextChanging(ResultRecord& record, int field, const KString& oldText) {
-    if (m_indexed[field]) IndexErase(field, &record, oldText);
+    if (m_index[field].built) IndexErase(field, &record, oldText);
 }
 
 void ResultList::RecordTextChanged(ResultRecord& record, int field) {
-    if (m_indexed[field]) IndexInsert(field, &record);
+    if (m_index[field].built) IndexInsert(field, &record);
 }
 
 ResultRecord* ResultList::Find(TextField field, KStringView text) {
     const int index = static_cast<int>(field);
     if (index < 0 || index >= kTextFieldCount) return nullptr;
-    if (!m_indexed[index]) BuildIndex(index);
-    auto it = m_index[index].find(KString(text));
-    if (it == m_index[index].end() || it->second.empty()) return nullptr;
-    const Bucket& bucket = it->second;
-    if (bucket.size() == 1) return bucket.front();
+    if (!m_index[index].built) BuildIndex(index);
+    const size_t found = FindSlot(index, text, TextHash(text));
+    if (found == KString::npos) return nullptr;
+    const IndexSlot& slot = m_index[index].slots[found];
+    if (slot.others.empty()) return slot.first;
     // Several share the text: the first in sorted order wins, so the order must be current.
     EnsureSorted();
-    return *std::min_element(bucket.begin(), bucket.end(), [](const ResultRecord* a, const ResultRecord* b) {
-        return a->m_position < b->m_position;
-    });
+    ResultRecord* best = slot.first;
+    for (ResultRecord* other : slot.others)
+        if (other->m_position < best->m_position) best = other;
+    return best;
 }
 
 // --- Record notifications -----------------------------------------------------------------------------
@@ -499,19 +575,14 @@ void ResultList::Load(KBinaryReader& in) {
         }
         NotifyBefore(nullptr);
         auto observers = std::move(m_observers);
+        // The records' texts are read in place, past the index: it is built again at the next Find.
+        for (TextIndex& index : m_index) index = TextIndex{};
         try {
             m_records.reserve(count);
             uint32_t nextSequence = 0;
             for (uint32_t i = 0; i < count; ++i) {
                 ResultRecord* record = Append(0);
                 record->LoadFields(in);
-                for (int field = 0; field < kTextFieldCount; ++field) {
-                    if (m_indexed[field]) {
-                        // Append indexed the record under its empty texts; file it under the loaded ones.
-                        IndexErase(field, record, KString());
-                        IndexInsert(field, record);
-                    }
-                }
                 nextSequence = std::max(nextSequence, record->m_sequence + 1);
             }
             const uint32_t blockSize = in.ReadWord();

@@ -171,10 +171,26 @@ private:
     void ReindexPositions(size_t from);
     ResultRecord* Append(uint32_t sequence);
 
-    // Text index: text -> records with that text, per field; built for a field at its first Find.
-    using Bucket = std::vector<ResultRecord*>;
+    // Text index, per field, built at the field's first Find: an open-addressing table (linear
+    // probing) with one slot per distinct text, holding the records with that text. A lookup in a long
+    // list touches one slot and the record it compares against, not a chain of scattered nodes. A slot
+    // is compared by the text of its first record, so every filed record's text is the one it is filed
+    // under (the setters unfile before a text changes and file after).
+    struct IndexSlot {
+        size_t hash = 0;
+        ResultRecord* first = nullptr;      // null: an empty slot
+        std::vector<ResultRecord*> others;  // the rest with the same text; m_indexSlot is 1 + their index
+    };
+    struct TextIndex {
+        std::vector<IndexSlot> slots;  // a power of two in size, at most half of it in use
+        size_t used = 0;
+        bool built = false;
+    };
+    size_t FindSlot(int field, KStringView text, size_t hash) const;
     void IndexInsert(int field, ResultRecord* record);
     void IndexErase(int field, ResultRecord* record, const KString& text);
+    void EraseSlot(TextIndex& index, size_t slot);
+    void GrowIndex(TextIndex& index);
     void BuildIndex(int field);
 
     // Called by the records' setters.
@@ -200,8 +216,7 @@ private:
     const ResultFilter* m_filter = nullptr;
     uint32_t m_filterSequence = 0;
     ResultGroup m_groups[5];
-    bool m_indexed[kTextFieldCount] = {};
-    std::unordered_map<KString, Bucket> m_index[kTextFieldCount];
+    TextIndex m_index[kTextFieldCount];
     ObserverList<ResultListObserver> m_observers;
     std::atomic<uint32_t> m_changeCount{0};
     std::unique_ptr<ResultFieldSet> m_fieldSet;

@@ -166,30 +166,41 @@ TFieldSpec& TMessageDefinition::AddField(KString name, bool repeat) {
 }
 
 void TMessageDefinition::Feed(KChar c) {
+    // Called for every received character: the body path stays short, the rarer steps are calls.
     if (m_buffer.size() >= m_capacity) {
         m_buffer.clear();
         m_collecting = false;
     }
     if (!m_collecting) {
-        // A header of no characters can never be seen: the window stays empty.
-        if (m_header.length <= 0) return;
-        const auto window = static_cast<size_t>(m_header.length);
-        if (m_buffer.size() >= window) m_buffer.erase(0, m_buffer.size() - (window - 1));
-        m_buffer += c;
-        if (m_buffer.size() == window && m_header.MatchesText(m_buffer, m_registers)) {
-            m_collecting = true;
-            m_buffer.clear();
-            // A body of no characters is complete at once.
-            if (m_bodyLength == 0) CompleteBody();
-        }
+        SeekHeader(c);
         return;
     }
-    m_buffer += c;
+    m_buffer.push_back(c);
     if (m_bodyLength >= 0) {
         if (m_buffer.size() == static_cast<size_t>(m_bodyLength)) CompleteBody();
         return;
     }
     if (m_trailer.length < 0 || m_buffer.size() < static_cast<size_t>(m_trailer.length)) return;
+    // A plain trailer cannot end at a character other than its last: most body characters stop here.
+    if (m_trailer.process.empty() && !m_trailer.text.empty() && c != m_trailer.text.back()) return;
+    SeekTrailer();
+}
+
+void TMessageDefinition::SeekHeader(KChar c) {
+    // A header of no characters can never be seen: the window stays empty.
+    if (m_header.length <= 0) return;
+    const auto window = static_cast<size_t>(m_header.length);
+    if (m_buffer.size() >= window) m_buffer.erase(0, m_buffer.size() - (window - 1));
+    m_buffer += c;
+    if (m_buffer.size() == window && m_header.MatchesText(m_buffer, m_registers)) {
+        m_collecting = true;
+        m_buffer.clear();
+        // A body of no characters is complete at once.
+        if (m_bodyLength == 0) CompleteBody();
+    }
+}
+
+void TMessageDefinition::SeekTrailer() {
     const size_t bodySize = m_buffer.size() - static_cast<size_t>(m_trailer.length);
     if (m_trailer.MatchesText(KStringView(m_buffer).substr(bodySize), m_registers)) {
         m_buffer.resize(bodySize);
@@ -200,9 +211,13 @@ void TMessageDefinition::Feed(KChar c) {
 void TMessageDefinition::CompleteBody() {
     // Every cut starts from the script's own fields: the trim of a message cut short must not leave
     // the next one cut out of step.
-    m_fields.resize(std::min(m_fields.size(), m_scriptFields.size()));
-    m_fields.insert(m_fields.end(), m_scriptFields.begin() + static_cast<std::ptrdiff_t>(m_fields.size()),
-                    m_scriptFields.end());
+    if (m_fields.size() < m_scriptFields.size())
+        m_fields.insert(m_fields.end(), m_scriptFields.begin() + static_cast<std::ptrdiff_t>(m_fields.size()),
+                        m_scriptFields.end());
+    // Repeat copies the last message left beyond the script's fields are copies of the same templates
+    // in the same places: they are cut again rather than made anew, so a message as long as the one
+    // before allocates nothing. Each is cut, and so cleared, before it is read.
+    size_t inPlay = m_scriptFields.size();
     KStringView body = m_buffer;
     size_t start = 0;
     size_t total = 0;
@@ -210,7 +225,7 @@ void TMessageDefinition::CompleteBody() {
     while (true) {
         const size_t before = body.size();
         size_t matches = 0;
-        for (size_t i = start; i < m_fields.size(); ++i)
+        for (size_t i = start; i < inPlay; ++i)
             if (m_fields[i].Match(body, m_registers)) ++matches;
         total += matches;
         lastPassMatched = matches > 0;
@@ -220,8 +235,10 @@ void TMessageDefinition::CompleteBody() {
         if (matches > 0 && m_repeatFields.empty()) break;
         if (matches > 0) {
             // The next pass cuts a fresh copy of the repeating group.
-            start = m_fields.size();
-            for (const TFieldSpec& field : m_repeatFields) {
+            start = inPlay;
+            inPlay += m_repeatFields.size();
+            for (size_t i = m_fields.size(); i < inPlay; ++i) {
+                const TFieldSpec& field = m_repeatFields[(i - m_scriptFields.size()) % m_repeatFields.size()];
                 TFieldSpec& copy = m_fields.emplace_back();
                 copy.text = field.text;
                 copy.length = field.length;
@@ -233,7 +250,7 @@ void TMessageDefinition::CompleteBody() {
         }
     }
     // Copies left over from a longer earlier message, or not cut by this one, go.
-    if (m_fields.size() > total) m_fields.resize(total);
+    m_fields.resize(std::min(inPlay, total));
     m_buffer.clear();
     m_collecting = false;
     if (lastPassMatched && m_deliver) m_deliver(*this);

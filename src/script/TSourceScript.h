@@ -75,6 +75,8 @@ public:
     TFieldSpec* LastRepeatField() { return m_repeatFields.empty() ? nullptr : &m_repeatFields.back(); }
 
 private:
+    void SeekHeader(KChar c);
+    void SeekTrailer();
     void CompleteBody();
 
     KString m_name;

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <limits>
+#include <vector>
 
 #include "foundation/KLog.h"
 #include "scoring/EventRecord.h"
@@ -74,10 +75,20 @@ constexpr std::array kFieldNames = {
 };
 
 FieldKind KindOf(KStringView name) {
-    // Called for every field of every line: the length and the first letter rule out most names.
-    for (const NamedKind& entry : kFieldNames) {
-        if (entry.name.size() == name.size() && entry.name[0] == name[0] && entry.name == name)
-            return entry.kind;
+    // Called for every field of every line: only the names of the same length are compared.
+    constexpr size_t kLongest = [] {
+        size_t longest = 0;
+        for (const NamedKind& entry : kFieldNames) longest = std::max(longest, entry.name.size());
+        return longest;
+    }();
+    static const auto kByLength = [] {
+        std::array<std::vector<NamedKind>, kLongest + 1> table;
+        for (const NamedKind& entry : kFieldNames) table[entry.name.size()].push_back(entry);
+        return table;
+    }();
+    if (name.size() >= kByLength.size()) return FieldKind::Other;
+    for (const NamedKind& entry : kByLength[name.size()]) {
+        if (entry.name == name) return entry.kind;
     }
     return FieldKind::Other;
 }

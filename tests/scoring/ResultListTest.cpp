@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -330,6 +331,36 @@ TEST(ResultList, FindByTextFollowsChangesInSortedOrder) {
     EXPECT_EQ(list.Find(TextField::Id, u"9"), nullptr);
     ResultRecord* again = AddRunner(list, u"9");
     EXPECT_EQ(list.Find(TextField::Id, u"9"), again);
+}
+
+TEST(ResultList, FindAgreesWithAScanOfTheSortedListThroughManyChanges) {
+    // Ids from a small pool, so that many records share one (the empty one above all), through adds,
+    // removals, renames and clears, across the index's growth.
+    ResultList list;
+    std::vector<ResultRecord*> records;
+    std::mt19937 random(7);
+    const auto pick = [&](size_t n) { return static_cast<size_t>(random() % n); };
+    const auto id = [&] { return pick(4) == 0 ? KString() : ToKString(static_cast<long long>(pick(300))); };
+    for (int step = 0; step < 4000; ++step) {
+        const size_t action = pick(20);
+        if (action < 8 || records.empty()) {
+            records.push_back(AddRunner(list, id(), static_cast<int64_t>(pick(100))));
+        } else if (action < 12) {
+            const size_t at = pick(records.size());
+            list.Remove(records[at]);
+            records.erase(records.begin() + static_cast<std::ptrdiff_t>(at));
+        } else if (action < 19) {
+            records[pick(records.size())]->SetId(id());
+        } else if (pick(10) == 0) {
+            list.Clear();
+            records.clear();
+        }
+        const KString wanted = id();
+        ResultRecord* scan = nullptr;
+        for (ResultRecord& r : list.Sorted())
+            if (scan == nullptr && r.Id() == wanted) scan = &r;
+        ASSERT_EQ(list.Find(TextField::Id, wanted), scan) << "step " << step;
+    }
 }
 
 TEST(ResultList, FindingAUniqueIdDoesNotSort) {
