@@ -7,10 +7,13 @@
 #include <iomanip>
 #include <ostream>
 #include <sstream>
+#include <unordered_set>
 
 #include "ResultsCsv.h"
 #include "scoring/EventRecord.h"
 #include "scoring/StandaloneScorer.h"
+#include "script/TSourceScript.h"
+#include "sources/TInputUpdate.h"
 
 namespace {
 
@@ -49,12 +52,6 @@ std::optional<KString> CodeText(KStringView text, const ResultCodeTexts& codes) 
         if (!codes.texts[code].empty() && EqualsNoCase(codes.texts[code], text)) return codes.texts[code];
     }
     return std::nullopt;
-}
-
-TimeValue ReadTime(KStringView text) {
-    if (text.empty()) return {};
-    const auto time = ParseTime(text);
-    return time ? *time : TimeValue();
 }
 
 int32_t ReadLaps(KStringView text) {
@@ -237,64 +234,103 @@ ScoreOptions ParseScoreArguments(const std::vector<std::string>& args) {
     return options;
 }
 
+namespace {
+
+/// Feeds rows to the event as one-line input updates. A row without an Id must always make a new
+/// result, while an update matches an empty Id like any other: such a row goes in under a stand-in
+/// Id that no row of the file uses, and the stand-ins are emptied at the end.
+class RowUpdates {
+public:
+    RowUpdates(EventRecord& event, bool splitName) : m_event(event), m_splitName(splitName) {
+        for (const KStringView name :
+             {u"Place", u"Id", u"Name", u"Affiliation", u"Time", u"CumulativeSplitTime", u"Laps"}) {
+            if (name == u"Name" && !splitName) continue;
+            m_fields.emplace_back().text = KString(name);
+            m_fields.back().matched = true;
+        }
+    }
+
+    /// Applies one row; `first` and `last` are the names of a file with separate name columns.
+    void Apply(const ResultsCsvRow& row, KStringView placeText, KStringView timeText, int32_t laps,
+               KStringView first, KStringView last) {
+        const KString& id = row.Cell(ResultsColumn::Id);
+        const bool added = id.empty() || !m_ids.contains(id);
+        if (added && m_event.Results().Size() >= kMaxScoredResults) {
+            throw ResultsCsvError(row.line, "more than " + std::to_string(kMaxScoredResults) + " results");
+        }
+        KString key = id;
+        if (id.empty()) {
+            key = FreeStandIn();
+            m_standIns.insert(key);
+        } else if (added) {
+            m_ids.insert(id);
+            // A stand-in that this Id happens to equal moves aside, so the row is not taken for it.
+            if (m_standIns.erase(id) > 0) {
+                const KString moved = FreeStandIn();
+                Results().Find(TextField::Id, id)->SetId(moved);
+                m_standIns.insert(moved);
+            }
+        }
+        size_t i = 0;
+        m_fields[i++].value = placeText;
+        m_fields[i++].value = key;
+        if (m_splitName) m_fields[i++].value = row.Cell(ResultsColumn::Name);
+        m_fields[i++].value = row.Cell(ResultsColumn::Affiliation);
+        m_fields[i++].value = timeText;
+        m_fields[i++].value = Trimmed(row.Cell(ResultsColumn::Split));
+        m_fields[i++].value = ToKString(laps);
+        ApplyInputUpdate(m_event, m_fields, {});
+        if (added && !m_splitName) {
+            ResultRecord* result = Results().Find(TextField::Id, key);
+            result->SetLastName(last);
+            result->SetFirstName(first);
+        }
+    }
+
+    /// Empties the stand-in Ids.
+    void Finish() {
+        for (const KString& standIn : m_standIns) Results().Find(TextField::Id, standIn)->SetId({});
+        m_standIns.clear();
+    }
+
+private:
+    ResultList& Results() { return m_event.Results(); }
+    KString FreeStandIn() {
+        KString standIn;
+        do {
+            standIn = u"\x01" + ToKString(m_nextStandIn++);
+        } while (m_ids.contains(standIn) || m_standIns.contains(standIn));
+        return standIn;
+    }
+
+    EventRecord& m_event;
+    bool m_splitName;
+    std::vector<TFieldSpec> m_fields;
+    std::unordered_set<KString> m_ids;       // the Ids rows gave
+    std::unordered_set<KString> m_standIns;  // the Ids that stand for none
+    long long m_nextStandIn = 0;
+};
+
+}  // namespace
+
 size_t LoadResultsCsv(std::istream& in, EventRecord& event, const ResultCodeTexts& codes) {
     ResultsCsvReader reader(in);
-    ResultList& results = event.Results();
+    RowUpdates updates(event, reader.HasColumn(ResultsColumn::Name));
     ResultsCsvRow row;
     size_t rows = 0;
     while (reader.Next(row)) {
         ++rows;
         KString placeText = Trimmed(row.Cell(ResultsColumn::Place));
         if (auto code = CodeText(placeText, codes)) placeText = *code;
-        TimeValue time;
-        const KString timeText = Trimmed(row.Cell(ResultsColumn::Time));
+        KString timeText = Trimmed(row.Cell(ResultsColumn::Time));
         if (auto code = CodeText(timeText, codes)) {
             placeText = *code;
-        } else {
-            time = ReadTime(timeText);
+            timeText.clear();
         }
-        const TimeValue split = ReadTime(Trimmed(row.Cell(ResultsColumn::Split)));
-        const int32_t laps = ReadLaps(Trimmed(row.Cell(ResultsColumn::Laps)));
-        const KString& id = row.Cell(ResultsColumn::Id);
-
-        ResultRecord* result = id.empty() ? nullptr : results.Find(TextField::Id, id);
-        if (result) {
-            result->SetPlaceFromText(placeText, codes);
-            result->SetTime(time);
-            result->SetCumSplitTime(split);
-            result->SetDeltaTime(TimeValue());
-            result->SetLapsToGo(laps);
-            continue;
-        }
-        if (results.Size() >= kMaxScoredResults) {
-            throw ResultsCsvError(row.line, "more than " + std::to_string(kMaxScoredResults) + " results");
-        }
-        KString firstName = row.Cell(ResultsColumn::FirstName);
-        KString lastName = row.Cell(ResultsColumn::LastName);
-        if (reader.HasColumn(ResultsColumn::Name)) {
-            // As an input update splits a name: first word first name, second word last name.
-            std::vector<KString> words;
-            const KString& name = row.Cell(ResultsColumn::Name);
-            for (size_t i = 0; i < name.size();) {
-                while (i < name.size() && (name[i] == u' ' || name[i] == u'\t')) ++i;
-                size_t end = i;
-                while (end < name.size() && name[end] != u' ' && name[end] != u'\t') ++end;
-                if (end > i) words.push_back(name.substr(i, end - i));
-                i = end;
-            }
-            firstName = words.size() >= 2 ? words[0] : KString();
-            lastName = words.size() >= 2 ? words[1] : (words.empty() ? KString() : words[0]);
-        }
-        result = results.Add();
-        result->SetPlaceFromText(placeText, codes);
-        result->SetId(id);
-        result->SetLastName(lastName);
-        result->SetFirstName(firstName);
-        result->SetAffiliation(row.Cell(ResultsColumn::Affiliation));
-        result->SetTime(time);
-        result->SetCumSplitTime(split);
-        result->SetLapsToGo(laps);
+        updates.Apply(row, placeText, timeText, ReadLaps(Trimmed(row.Cell(ResultsColumn::Laps))),
+                      row.Cell(ResultsColumn::FirstName), row.Cell(ResultsColumn::LastName));
     }
+    updates.Finish();
     return rows;
 }
 

@@ -48,11 +48,13 @@ inline constexpr int kScoreUsageError = 2;  ///< bad command line
 ScoreOptions ParseScoreArguments(const std::vector<std::string>& args);
 std::string ScoreUsage();
 
-/// Adds one result per row as an input update makes it: the row with the Id of
-/// an earlier row updates that result (place, time, split, laps); a row without
-/// an Id is always a new result. A code text in the time column (any case)
-/// counts as in the place column. Returns the number of rows read. Throws
-/// ResultsCsvError for an unreadable file or row.
+/// Applies each row as a one-line input update (ApplyInputUpdate), so the
+/// program and the scorer make results alike: the row with the Id of an earlier
+/// row updates that result (place, time, split, laps); a row without an Id is
+/// always a new result. A code text of `codes` (any case) in the place or time
+/// column is read as that code; `codes` are the ones the event's records use.
+/// Returns the number of rows read. Throws ResultsCsvError for an unreadable
+/// file or row.
 size_t LoadResultsCsv(std::istream& in, EventRecord& event, const ResultCodeTexts& codes);
 
 /// Most results a file may hold, so a runaway file cannot exhaust memory.
