@@ -14,6 +14,8 @@
 namespace {
 
 constexpr uint32_t kFirstWriteAge = 100000;
+// A mistyped PageSize must not make one page of two billion blank lines; no board shows more.
+constexpr int32_t kMaxPageLines = 1000;
 
 // A signed view of a wrapping tick difference: negative while `due` lies ahead of `now`.
 bool Reached(uint32_t now, uint32_t due) { return static_cast<int32_t>(now - due) >= 0; }
@@ -395,7 +397,7 @@ void VScoreboard::RenderResults(const VScoreboardPeriod& period, ResultList& lis
             current = list.Next(current, filter);
         const bool paging = (Int(m_keys.pageMode, 1) & 1) != 0;
         const long long lines =
-            paging ? std::max(1, Int(m_keys.pageSize, 1)) : std::max(0LL, extent - m_offset);
+            paging ? std::clamp(Int(m_keys.pageSize, 1), 1, kMaxPageLines) : std::max(0LL, extent - m_offset);
         for (long long i = 0; i < lines; ++i) {
             const bool shown = limit < 0 || m_offset + i < limit;
             record.record = shown ? current : nullptr;

@@ -128,8 +128,11 @@ bool VScoreboards::ShowTimeOfDay() const {
 }
 
 void VScoreboards::SetUse24Hour(bool on) {
-    if (m_tod24Hour == nullptr)
-        m_tod24Hour = dynamic_cast<KRInt*>(m_settings.Define(u"\\Scoreboards\\TOD24Hour:Int=0"));
+    if (m_tod24Hour == nullptr) {
+        auto* created = dynamic_cast<KRInt*>(m_settings.Define(u"\\Scoreboards\\TOD24Hour:Int=0"));
+        std::lock_guard lock(m_mutex);  // the worker reads the pointer every period
+        m_tod24Hour = created;
+    }
     if (m_tod24Hour != nullptr) m_tod24Hour->SetValue(on ? 1 : 0);
 }
 

@@ -1,0 +1,1 @@
+kestrun_fuzz_target(scoreboard_engine ${CMAKE_CURRENT_SOURCE_DIR}/ScoreboardEngineFuzz.cpp kestrun_scoreboards)
