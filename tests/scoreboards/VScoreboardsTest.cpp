@@ -232,3 +232,29 @@ TEST(Scoreboards, ABoardWhosePeerIsGoneNeverSlowsTheOthers) {
     }
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
 }
+
+TEST(Scoreboards, WorkerRunsPeriodsOnItsOwnWhileCommandsArriveAndAPortChangeMovesTheBoard) {
+    KLoopbackNetwork network;
+    KSerialPortList serialPorts;
+    ScoreboardFixture f;
+    VScoreboardConfig::RegisterPrototypes(f.prototypes, f.settings, serialPorts, network);
+    KSocketHandle listener = BoundSocket(SOCK_STREAM);
+    ASSERT_EQ(::listen(listener.Get(), 1), 0);
+    f.settings.Define(u"\\Scoreboards\\Period:Int=10");
+    f.Set(1, u"PageMode", 0);
+    f.AddRunners(2);
+    VScoreboards& manager = f.Start();
+    f.settings.FindString(u"\\Scoreboards\\1\\SerialPort")
+        ->SetValue(NetSpec(-1, "127.0.0.1", LocalPort(listener)));
+    ASSERT_TRUE(manager.StartWorker());
+    KSocketHandle board(::accept(listener.Get(), nullptr, nullptr));
+    EXPECT_EQ(ReceiveText(board, 10), "H[11][12]T");
+    manager.SetMessageText(u"Hello");
+    manager.SendMessage();
+    EXPECT_EQ(ReceiveText(board, 9), "<mHello;>");
+    manager.DetachEvent(&f.event);
+    manager.AttachEvent(&f.event);
+    EXPECT_EQ(ReceiveText(board, 10), "H[11][12]T") << "a new event is sent afresh";
+    manager.Stop();
+    EXPECT_EQ(f.Board(1).writes, 0) << "the old port got nothing after the change";
+}
