@@ -94,20 +94,6 @@ std::string ResultsText(EventRecord& event) {
     return text;
 }
 
-/// The standings in kestrun-score's CSV form.
-std::string StandingsCsv(EventRecord& event) {
-    EventRecord::ScopedLock lock(event);
-    std::string text = "place,affiliation,points,scorers,members,places\n";
-    for (ResultRecord& team : event.Standings().Sorted()) {
-        std::string places;
-        for (int32_t place : team.PlaceList()) places += (places.empty() ? "" : " ") + std::to_string(place);
-        text += (team.Place() > 0 ? std::to_string(team.Place()) : "") + "," + ToUtf8(team.Affiliation()) +
-                "," + std::to_string(team.Points()) + "," + std::to_string(team.NumScorers()) + "," +
-                std::to_string(team.NumMembers()) + "," + places + "\n";
-    }
-    return text;
-}
-
 void ExpectWhatKestrunScoreMakesOf(EventRecord& event, const KTempFolder& files) {
     EventRecord expected;
     std::ifstream in(files / "race.csv");
@@ -116,7 +102,10 @@ void ExpectWhatKestrunScoreMakesOf(EventRecord& event, const KTempFolder& files)
     const std::string command = std::string(KESTRUN_SCORE_PROGRAM) + " --format csv " +
                                 (files / "race.csv").string() + " > " + (files / "score.csv").string();
     ASSERT_EQ(std::system(command.c_str()), 0);
-    EXPECT_EQ(StandingsCsv(event), ReadBytes(files / "score.csv"));
+    std::ostringstream standings;
+    EventRecord::ScopedLock lock(event);
+    PrintStandingsCsv(event, standings);
+    EXPECT_EQ(standings.str(), ReadBytes(files / "score.csv"));
 }
 
 /// Two pseudo-terminals joined at their masters, as `socat pty pty` joins them: what is written to

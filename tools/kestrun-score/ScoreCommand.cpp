@@ -95,17 +95,6 @@ size_t DisplayWidth(const std::string& utf8) {
         utf8.begin(), utf8.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
 }
 
-void PrintCsv(EventRecord& event, std::ostream& out) {
-    out << "place,affiliation,points,scorers,members,places\n";
-    for (ResultRecord& team : event.Standings().Sorted()) {
-        std::string places;
-        for (int32_t place : team.PlaceList()) places += (places.empty() ? "" : " ") + std::to_string(place);
-        out << (team.Place() > 0 ? std::to_string(team.Place()) : std::string()) << ','
-            << CsvField(ToUtf8(team.Affiliation())) << ',' << team.Points() << ',' << team.NumScorers() << ','
-            << team.NumMembers() << ',' << places << '\n';
-    }
-}
-
 void PrintText(EventRecord& event, const ScoreOptions& options, std::ostream& out) {
     ResultList& standings = event.Standings();
     out << (standings.IsOfficial() ? "Official" : "Unofficial") << " team standings ("
@@ -137,6 +126,17 @@ void PrintText(EventRecord& event, const ScoreOptions& options, std::ostream& ou
 }
 
 }  // namespace
+
+void PrintStandingsCsv(EventRecord& event, std::ostream& out) {
+    out << "place,affiliation,points,scorers,members,places\n";
+    for (ResultRecord& team : event.Standings().Sorted()) {
+        std::string places;
+        for (int32_t place : team.PlaceList()) places += (places.empty() ? "" : " ") + std::to_string(place);
+        out << (team.Place() > 0 ? std::to_string(team.Place()) : std::string()) << ','
+            << CsvField(ToUtf8(team.Affiliation())) << ',' << team.Points() << ',' << team.NumScorers() << ','
+            << team.NumMembers() << ',' << places << '\n';
+    }
+}
 
 std::string ScoreUsage() {
     return "Usage: kestrun-score [options] FILE\n"
@@ -391,7 +391,7 @@ int RunScore(const std::vector<std::string>& args, std::ostream& out, std::ostre
         scorer.scoring.CalculateStandings(event, options.finalize);
         EventRecord::ScopedLock lock(event);
         if (options.format == ScoreFormat::Csv) {
-            PrintCsv(event, out);
+            PrintStandingsCsv(event, out);
         } else {
             PrintText(event, options, out);
         }

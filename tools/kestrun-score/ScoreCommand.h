@@ -57,6 +57,9 @@ std::string ScoreUsage();
 /// file or row.
 size_t LoadResultsCsv(std::istream& in, EventRecord& event, const ResultCodeTexts& codes);
 
+/// The standings as `--format csv` prints them; the caller holds the event's lock.
+void PrintStandingsCsv(EventRecord& event, std::ostream& out);
+
 /// Most results a file may hold, so a runaway file cannot exhaust memory.
 inline constexpr size_t kMaxScoredResults = 100000;
 
