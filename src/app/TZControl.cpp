@@ -12,6 +12,7 @@
 #include <QToolBar>
 
 #include "app/TZApplication.h"
+#include "scoreboards/VScoreboards.h"
 #include "scoring/EventRecord.h"
 #include "scoring/ResultFields.h"
 #include "settings/KRegistry.h"
@@ -32,6 +33,27 @@ QKeySequence KeyOf(const VZMenuText& text) {
                                              : static_cast<Qt::Key>(QChar(text.key).toUpper().unicode());
     return QKeySequence(QKeyCombination(modifiers, key));
 }
+
+// The menu's view of the application's scoreboard manager.
+class ManagerCommands : public VZScoreboardCommands {
+public:
+    explicit ManagerCommands(VScoreboards& manager) : m_manager(manager) {}
+    bool ShowsTimeOfDay() const override { return m_manager.ShowTimeOfDay(); }
+    void SetShowTimeOfDay(bool on) override { m_manager.SetShowTimeOfDay(on); }
+    bool Uses24Hour() const override { return m_manager.Use24Hour(); }
+    void SetUse24Hour(bool on) override { m_manager.SetUse24Hour(on); }
+    void SendMessage() override { m_manager.SendMessage(); }
+    // Asked on every idle pass: remembered, so the manager's lock is taken once.
+    bool HasEvent() const override { return m_attached; }
+    void AttachEvent(EventRecord& event) override {
+        m_manager.AttachEvent(&event);
+        m_attached = true;
+    }
+
+private:
+    VScoreboards& m_manager;
+    bool m_attached = false;
+};
 
 }  // namespace
 
@@ -316,11 +338,16 @@ void TZControl::OpenOptions(VZCommand command) {
 }
 
 void TZControl::About() {
-    const QString text =
-        QStringLiteral("Kestrun\n%1 %2\n%3 %4")
-            .arg(VZQString(Text(u"Strings\\About\\Version")), QStringLiteral(KESTRUN_VERSION_TEXT),
-                 VZQString(Text(u"Strings\\About\\Released")), QStringLiteral(KESTRUN_RELEASE_DATE));
-    QMessageBox::about(this, VZQString(Text(u"Strings\\About\\Title")), text);
+    const KString text = u"Kestrun\n" + Text(u"Strings\\About\\Version") + u" " +
+                         FromUtf8(KESTRUN_VERSION_TEXT) + u"\n" + Text(u"Strings\\About\\Released") + u" " +
+                         FromUtf8(KESTRUN_RELEASE_DATE);
+    const KString title = Text(u"Strings\\About\\Title");
+    // Through the application's alerts, whose modal loop keeps the sources read meanwhile.
+    if (TZApplication* app = TZApplication::Instance()) {
+        app->ShowMessage(title, text);
+    } else {
+        QMessageBox::about(this, VZQString(title), VZQString(text));
+    }
 }
 
 void TZControl::FinalizeData() {

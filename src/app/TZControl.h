@@ -51,7 +51,8 @@ public:
     /// The tool bar's toggle follows the data display flag at most this often.
     static constexpr std::chrono::milliseconds kToolBarSync{100};
 
-    /// `closed` is called once the window has accepted a close.
+    /// `closed` is called once the window has accepted a close. The application's objects are
+    /// used, its scoreboard manager among them.
     explicit TZControl(std::function<void()> closed);
     TZControl(TZControlSetup setup, std::function<void()> closed);
     /// Stores the geometry.
@@ -122,6 +123,7 @@ private:
     std::function<void()> m_idleWork;
     std::unique_ptr<KRegistry> m_ownSettings;  // when the setup gives none
     std::unique_ptr<TeamScoring> m_ownScoring;
+    std::unique_ptr<VZScoreboardCommands> m_ownScoreboards;  // over the application's manager
     VZScoreboardCommands* m_scoreboards = nullptr;
     std::function<void(int)> m_optionsDialog;
     std::function<void()> m_settingsEditor;
