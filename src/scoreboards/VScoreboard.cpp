@@ -243,7 +243,6 @@ bool VScoreboard::Update(const VScoreboardPeriod& period) {
     bool restartedTimer = false;
     uint32_t previousDue = m_nextPageDue;
     const Render render = RenderUpdate(period, restartedTimer, previousDue);
-    m_lastRender = render;
     if (render != Render::None) {
         Finish(render, forced, restartedTimer, previousDue, period.optimize);
     } else if (m_resendLast) {

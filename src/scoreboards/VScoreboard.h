@@ -51,9 +51,6 @@ struct VScoreboardPeriod {
 
 class VScoreboard : public VScoreboardScript, private VScriptHost {
 public:
-    /// What the last update rendered.
-    enum class Render { None, Initialize, Message, TimeOfDay, RunningTime, Results };
-
     /// Reads the scoreboard from its group: null without Name, Script or SerialPort. Upgrades older
     /// groups, loads the script, opens the port and installs the change handlers of Script and
     /// SerialPort. `settings`, `group` and `prototypes` must outlive the scoreboard.
@@ -78,9 +75,10 @@ public:
     KString Name() const;
     /// Whether the port exists and is open now.
     bool IsPortOpen();
-    Render LastRender() const { return m_lastRender; }
 
 private:
+    enum class Render { None, Initialize, Message, TimeOfDay, RunningTime, Results };
+
     struct Keys {
         KRInt* charMode = nullptr;
         KRInt* minUpdateDelay = nullptr;
@@ -149,7 +147,6 @@ private:
     bool m_ready = false;
     bool m_portWasOpen = false;
     bool m_resendLast = false;
-    Render m_lastRender = Render::None;
     // List position: index of the Results page shown (-1 none), offset of its first record
     // (-1 none), the event's change counter last sent (-1 must resend) and when the next page is due.
     int m_page = -1;
