@@ -52,7 +52,7 @@ void ResultList::Clear() {
     m_records.clear();
     for (TextIndex& index : m_index) {
         if (!index.built) continue;
-        std::fill(index.slots.begin(), index.slots.end(), IndexSlot{});
+        for (IndexSlot& slot : index.slots) slot = IndexSlot{};
         index.used = 0;
     }
     for (auto& group : m_groups) group = ResultGroup{};
@@ -140,12 +140,13 @@ void ResultList::IndexInsert(int field, ResultRecord* record) {
     const KString& text = record->m_texts[field];
     const size_t hash = TextHash(text);
     if (const size_t found = FindSlot(field, text, hash); found != KString::npos) {
-        std::vector<ResultRecord*>& others = index.slots[found].others;
-        record->m_indexSlot[field] = 1 + others.size();
-        others.push_back(record);
+        auto& others = index.slots[found].others;
+        if (!others) others = std::make_unique<std::vector<ResultRecord*>>();
+        record->m_indexSlot[field] = 1 + others->size();
+        others->push_back(record);
         return;
     }
-    if ((index.used + 1) * 2 > index.slots.size()) GrowIndex(index);
+    if ((index.used + 1) * 4 > index.slots.size() * 3) GrowIndex(index);
     const size_t mask = index.slots.size() - 1;
     size_t i = hash & mask;
     while (index.slots[i].first != nullptr) i = (i + 1) & mask;
@@ -161,14 +162,16 @@ void ResultList::IndexErase(int field, ResultRecord* record, const KString& text
     if (found == KString::npos) return;
     IndexSlot& slot = index.slots[found];
     const size_t at = record->m_indexSlot[field];
-    std::vector<ResultRecord*>& others = slot.others;
-    if (at == 0 ? slot.first != record : at > others.size() || others[at - 1] != record) return;
+    if (at == 0 ? slot.first != record
+                : !slot.Shared() || at > slot.others->size() || (*slot.others)[at - 1] != record)
+        return;
     // The last of the others takes the place left, so removal stays constant time however many
     // records share the text.
-    if (others.empty()) {
+    if (!slot.Shared()) {
         EraseSlot(index, found);
         return;
     }
+    std::vector<ResultRecord*>& others = *slot.others;
     ResultRecord* moved = others.back();
     others.pop_back();
     if (at == 0) {
@@ -210,7 +213,7 @@ void ResultList::BuildIndex(int field) {
     TextIndex& index = m_index[field];
     index = TextIndex{};
     size_t size = 16;
-    while (size < m_records.size() * 2) size *= 2;
+    while (size * 3 < m_records.size() * 4) size *= 2;
     index.slots.resize(size);
     for (auto& record : m_records) IndexInsert(field, record.get());
     index.built = true;
@@ -231,11 +234,11 @@ ResultRecord* ResultList::Find(TextField field, KStringView text) {
     const size_t found = FindSlot(index, text, TextHash(text));
     if (found == KString::npos) return nullptr;
     const IndexSlot& slot = m_index[index].slots[found];
-    if (slot.others.empty()) return slot.first;
+    if (!slot.Shared()) return slot.first;
     // Several share the text: the first in sorted order wins, so the order must be current.
     EnsureSorted();
     ResultRecord* best = slot.first;
-    for (ResultRecord* other : slot.others)
+    for (ResultRecord* other : *slot.others)
         if (other->m_position < best->m_position) best = other;
     return best;
 }

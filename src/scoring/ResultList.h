@@ -178,11 +178,13 @@ private:
     // under (the setters unfile before a text changes and file after).
     struct IndexSlot {
         size_t hash = 0;
-        ResultRecord* first = nullptr;      // null: an empty slot
-        std::vector<ResultRecord*> others;  // the rest with the same text; m_indexSlot is 1 + their index
+        ResultRecord* first = nullptr;  // null: an empty slot
+        // The rest with the same text (m_indexSlot is 1 + their index); apart, so slots stay small.
+        std::unique_ptr<std::vector<ResultRecord*>> others;
+        bool Shared() const { return others && !others->empty(); }
     };
     struct TextIndex {
-        std::vector<IndexSlot> slots;  // a power of two in size, at most half of it in use
+        std::vector<IndexSlot> slots;  // a power of two in size, at most three quarters of it in use
         size_t used = 0;
         bool built = false;
     };

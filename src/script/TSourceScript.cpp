@@ -180,9 +180,9 @@ void TMessageDefinition::Feed(KChar c) {
         if (m_buffer.size() == static_cast<size_t>(m_bodyLength)) CompleteBody();
         return;
     }
-    if (m_trailer.length < 0 || m_buffer.size() < static_cast<size_t>(m_trailer.length)) return;
     // A plain trailer cannot end at a character other than its last: most body characters stop here.
-    if (m_trailer.process.empty() && !m_trailer.text.empty() && c != m_trailer.text.back()) return;
+    if (m_trailerEnd >= 0 && c != m_trailerEnd) return;
+    if (m_trailer.length < 0 || m_buffer.size() < static_cast<size_t>(m_trailer.length)) return;
     SeekTrailer();
 }
 
@@ -195,6 +195,7 @@ void TMessageDefinition::SeekHeader(KChar c) {
     if (m_buffer.size() == window && m_header.MatchesText(m_buffer, m_registers)) {
         m_collecting = true;
         m_buffer.clear();
+        m_trailerEnd = m_trailer.process.empty() && !m_trailer.text.empty() ? m_trailer.text.back() : -1;
         // A body of no characters is complete at once.
         if (m_bodyLength == 0) CompleteBody();
     }
@@ -273,7 +274,7 @@ void TSourceScript::Feed(KChar c) {
     ++m_feeding;
     const uint64_t generation = m_generation;
     for (size_t i = 0; i < m_definitions.size() && generation == m_generation; ++i) m_definitions[i]->Feed(c);
-    if (--m_feeding == 0) m_retired.clear();
+    if (--m_feeding == 0 && !m_retired.empty()) m_retired.clear();
 }
 
 void TSourceScript::Read(const std::function<bool(KString&)>& nextLine) { Replace(Parse(nextLine)); }

@@ -84,6 +84,7 @@ private:
     VRegisters& m_registers;
     Deliver m_deliver;
     bool m_collecting = false;  // false: seeking the header
+    int32_t m_trailerEnd = -1;  // the last character of a plain trailer, taken when a body starts; -1: any
     KString m_buffer;
     int32_t m_bodyLength = -1;
     TFieldSpec m_header;
