@@ -4,37 +4,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <vector>
 
+#include "SourceFuzzSupport.h"
 #include "scoring/EventRecord.h"
 #include "scoring/StandaloneScorer.h"
-#include "script/TSourceScript.h"
 #include "sources/TInputUpdate.h"
-
-namespace {
-
-bool NextLine(size_t& index, KString& line) {
-    static const std::vector<KString> kLines = {
-        u";;Results",
-        u"header=\\02GMR,length=4",
-        u"trailer=\\03,length=1",
-        u"textfield=Official,stop=\\09",
-        u"textfield=EventName,stop=\\09",
-        u"textfield=NumberOfParticipants,stop=\\0d\\0a",
-        u"textfieldrepeat=Place,stop=\\09",
-        u"textfieldrepeat=Id,stop=\\09",
-        u"textfieldrepeat=Name,stop=\\09",
-        u"textfieldrepeat=Affiliation,stop=\\09",
-        u"textfieldrepeat=Time,stop=\\09",
-        u"textfieldrepeat=CumulativeSplitTime,stop=\\09",
-        u"textfieldrepeat=Laps,stop=\\0d\\0a",
-    };
-    if (index >= kLines.size()) return false;
-    line = kLines[index++];
-    return true;
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static StandaloneScorer scorer;
@@ -46,11 +20,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         ApplyInputUpdate(event, message.Fields(),
                          {.log = nullptr, .logEnabled = {}, .scoring = &scorer.scoring});
     });
-    size_t index = 0;
-    script.Read([&index](KString& line) { return NextLine(index, line); });
-    for (int pass = 0; pass < 2; ++pass) {
-        for (size_t i = 0; i < size; ++i) script.Feed(data[i]);
-    }
+    ReadScript(script,
+               {u";;Results", u"header=\\02GMR,length=4", u"trailer=\\03,length=1",
+                u"textfield=Official,stop=\\09", u"textfield=EventName,stop=\\09",
+                u"textfield=NumberOfParticipants,stop=\\0d\\0a", u"textfieldrepeat=Place,stop=\\09",
+                u"textfieldrepeat=Id,stop=\\09", u"textfieldrepeat=Name,stop=\\09",
+                u"textfieldrepeat=Affiliation,stop=\\09", u"textfieldrepeat=Time,stop=\\09",
+                u"textfieldrepeat=CumulativeSplitTime,stop=\\09", u"textfieldrepeat=Laps,stop=\\0d\\0a"});
+    for (int pass = 0; pass < 2; ++pass) FeedBytes(script, data, size);
     if (!event.TryLock()) std::abort();
     if (event.Results().Size() > lines || event.Standings().IsOfficial()) std::abort();
     event.Unlock();
