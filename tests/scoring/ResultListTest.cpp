@@ -314,25 +314,6 @@ TEST(ResultList, ObserversMayLeaveFromInsideANoticeAndTheOthersStillHearIt) {
     EXPECT_EQ(third.calls, 0);
 }
 
-TEST(ResultList, FindByTextFollowsChangesInSortedOrder) {
-    ResultList list;
-    ResultRecord* slow = AddRunner(list, u"7", 1200);
-    ResultRecord* fast = AddRunner(list, u"7", 1100);
-    ResultRecord* other = AddRunner(list, u"8", 1000);
-    EXPECT_EQ(list.Find(TextField::Id, u"7"), fast);
-    EXPECT_EQ(list.Find(TextField::Id, u"9"), nullptr);
-    fast->SetId(u"9");
-    EXPECT_EQ(list.Find(TextField::Id, u"7"), slow);
-    EXPECT_EQ(list.Find(TextField::Id, u"9"), fast);
-    list.Remove(slow);
-    EXPECT_EQ(list.Find(TextField::Id, u"7"), nullptr);
-    EXPECT_EQ(list.Find(TextField::Lane, u""), other);  // an empty text matches an empty field
-    list.Clear();
-    EXPECT_EQ(list.Find(TextField::Id, u"9"), nullptr);
-    ResultRecord* again = AddRunner(list, u"9");
-    EXPECT_EQ(list.Find(TextField::Id, u"9"), again);
-}
-
 TEST(ResultList, FindAgreesWithAScanOfTheSortedListThroughManyChanges) {
     // Ids from a small pool, so that many records share one (the empty one above all), through adds,
     // removals, renames and clears, across the index's growth.
