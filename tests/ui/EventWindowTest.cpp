@@ -2,6 +2,7 @@
 // its neighbours, the summary's columns, and tables and banner that follow a simulated race.
 #include <gtest/gtest.h>
 
+#include <QHeaderView>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTableWidget>
@@ -130,6 +131,25 @@ TEST(SummaryColumns, WidthsFitThePaneAsTheColumnRulesSay) {
     EXPECT_EQ(VZSummaryColumns::DefaultWidths(1, stored, 8), (std::vector<int32_t>{50, 10, 10, 10}));
     stored.groups[0] = {0, 50};  // a count that does not fit the group is not used
     EXPECT_EQ(VZSummaryColumns::DefaultWidths(0, stored, 2), (std::vector<int32_t>{30, 6, 6, 6, 30}));
+}
+
+TEST(EventWindow, DraggedSummaryBoundaryMovesBetweenItsNeighboursAndIsKeptWithTheEvent) {
+    UiWorld world;
+    VZEventMDI window(world.scorer.settings, nullptr);
+    window.Attach(&world.event);
+    window.resize(1000, 600);
+    window.show();
+    QTableWidget* group = window.SummaryPane(0)->Group(0);
+    const int first = group->columnWidth(0);
+    const int second = group->columnWidth(1);
+    const int last = group->columnWidth(4);
+    group->horizontalHeader()->resizeSection(0, first + 10);
+    EXPECT_EQ(group->columnWidth(1), second - 10);
+    EXPECT_EQ(group->columnWidth(4), last);
+    const std::vector<int32_t>& kept = world.event.SummaryColumns().groups[0];
+    ASSERT_EQ(kept.size(), 6u);
+    EXPECT_EQ(kept[1], first + 10);
+    EXPECT_EQ(kept[2], first + second);
 }
 
 TEST(EventWindow, SimulatedRaceFillsTablesAndSummaryRowByRowWithoutResets) {
