@@ -7,7 +7,7 @@
 //
 // Threads: Update and WriteReady run on the scoreboard thread; the change handlers of Script and
 // SerialPort and the manager's commands run on the user-interface thread. All of them take this
-// scoreboard's lock, the last lock in the order manager -> event -> scoreboard.
+// scoreboard's lock.
 
 #include <cstdint>
 #include <filesystem>
@@ -130,8 +130,8 @@ private:
     Keys m_keys;
     VScriptSettings m_scriptSettings;
 
-    // Guards everything below (and the script's sections and registers): the port, the texts,
-    // the timing and the list position change only under it.
+    // The last lock of the order written at VScoreboards::m_mutex. Guards everything below (and the
+    // script's sections and registers): the port, the texts, the timing and the list position.
     std::mutex m_mutex;
     std::unique_ptr<KStream> m_port;
     KString m_pending;

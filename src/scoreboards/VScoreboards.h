@@ -5,9 +5,7 @@
 // moved, works out the time of day, and lets each scoreboard render and write its update.
 //
 // Threads: RunPeriod runs on the worker (or a test's thread); every other operation is called by
-// the user-interface thread. Lock order, everywhere: the manager's lock, then the event's lock
-// (EventRecord::Lock), then a scoreboard's lock. Ports never wait, so no lock is held for longer
-// than one period's rendering.
+// the user-interface thread. Ports never wait, so no lock is held longer than one period's rendering.
 
 #include <cstdint>
 #include <filesystem>
@@ -89,7 +87,9 @@ private:
     // Created and destroyed with the manager; their settings, scripts and ports guard themselves.
     std::vector<std::unique_ptr<VScoreboard>> m_boards;
 
-    // Guards everything below; held for a whole period.
+    // Lock order, everywhere: this manager lock, then the event's lock (EventRecord::Lock), then a
+    // scoreboard's lock (VScoreboard::m_mutex); never the other way round. Guards everything below
+    // and is held for a whole period.
     mutable std::mutex m_mutex;
     EventRecord* m_event = nullptr;
     const EventRecord* m_snapshotEvent = nullptr;
