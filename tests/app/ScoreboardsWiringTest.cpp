@@ -95,8 +95,8 @@ TEST(ScoreboardsWiring, ResultsReachingASourceAreOnTheBoardAfterItsInitialisatio
         app->running = [&](BoardApplication& self) {
             ASSERT_NE(self.Scoreboards(), nullptr);
             source = Client(dynamic_cast<KTCPSocket&>(*self.Sources()->LiveStream(0)).ListenPort());
-            QCoreApplication::postEvent(&self,
-                                        new QEvent(QEvent::Type(TZApplication::kInitializeScoreboardsEvent)));
+            QCoreApplication::postEvent(
+                &self, new QEvent(static_cast<QEvent::Type>(TZApplication::kInitializeScoreboardsEvent)));
         };
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
         app->idle = [&](BoardApplication& self) {
@@ -123,7 +123,7 @@ TEST(ScoreboardsWiring, ResultsReachingASourceAreOnTheBoardAfterItsInitialisatio
     auto off = make(false);
     off->running = [](BoardApplication& self) { EXPECT_EQ(self.Scoreboards(), nullptr); };
     off->idle = [](BoardApplication& self) {
-        QEvent refresh(QEvent::Type(TZApplication::kRefreshScoreboardsEvent));
+        QEvent refresh(static_cast<QEvent::Type>(TZApplication::kRefreshScoreboardsEvent));
         QCoreApplication::sendEvent(&self, &refresh);
         return true;
     };
