@@ -2,6 +2,7 @@
 
 #include "ports/KPortSpec.h"
 #include "scoreboards/VScoreboardConfig.h"
+#include "scoreboards/VScoreboards.h"
 #include "settings/KRegistry.h"
 
 namespace {
@@ -109,6 +110,15 @@ void VScoreboardOptions::Apply(KRGroup& group, const VScoreboardFields& f) const
     if (f.alwaysPage) {
         if (KRInt* always = group.FindInt(u"AlwaysPage")) always->SetValue(*f.alwaysPage ? 1 : 0);
     }
+}
+
+KString VScoreboardOptions::StatusText(const VScoreboards* manager, const KRGroup& group) const {
+    const VScoreboards::Status status =
+        manager != nullptr ? manager->StatusOf(group) : VScoreboards::Status::NotLoaded;
+    const KStringView key = status == VScoreboards::Status::Running      ? u"Running"
+                            : status == VScoreboards::Status::NotRunning ? u"NotRunning"
+                                                                         : u"NotLoaded";
+    return m_settings.GetText(u"\\Strings\\Options\\Scoreboard\\" + KString(key));
 }
 
 KRGroup* VScoreboardOptions::New() const { return VScoreboardConfig::CreateScoreboard(m_settings); }

@@ -12,6 +12,7 @@
 
 class KRegistry;
 class KRGroup;
+class VScoreboards;
 
 /// The controls' contents for one scoreboard.
 struct VScoreboardFields {
@@ -47,6 +48,10 @@ public:
     /// only when they read as integers, an empty Max as -1, PageMode 1 or 0. Setting Script or
     /// SerialPort goes through their change handlers, so a running scoreboard follows.
     void Apply(KRGroup& group, const VScoreboardFields& fields) const;
+
+    /// The list's status column: "Running" (port open), "Not Running", or "Not Loaded" (no manager, or
+    /// the group did not load), from Strings\Options\Scoreboard\.
+    KString StatusText(const VScoreboards* manager, const KRGroup& group) const;
 
     /// "New": a new scoreboard group.
     KRGroup* New() const;

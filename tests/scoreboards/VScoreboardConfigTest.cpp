@@ -48,8 +48,12 @@ TEST(ScoreboardConfig, OlderGroupsGainTheMissingKeysAndIncompleteGroupsAreSkippe
     EXPECT_EQ(first.FindInt(u"AutoBreakCapt")->Value(), 1);
     EXPECT_EQ(first.FindInt(u"AutoBreak")->Value(), 0);
     EXPECT_TRUE(first.FindChild(u"ABIfCapturing")->IsDeleted());
-    EXPECT_EQ(manager.StatusOf(second), VScoreboards::Status::NotLoaded);
-    EXPECT_EQ(manager.StatusOf(first), VScoreboards::Status::Running);
+    const VScoreboardOptions options(f.settings);
+    EXPECT_EQ(options.StatusText(&manager, second), u"Not Loaded");
+    EXPECT_EQ(options.StatusText(&manager, first), u"Running");
+    f.Board(1).open = false;
+    EXPECT_EQ(options.StatusText(&manager, first), u"Not Running");
+    f.Board(1).open = true;
     // The group's own Official text replaces the language's for this board only.
     WriteBytes(f.program / "official.vss", ";;ResultsHeader\r\n\\13\\01%s|\r\n");
     first.FindString(u"Script")->SetValue(u"official.vss");
