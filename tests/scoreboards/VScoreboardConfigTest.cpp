@@ -22,9 +22,7 @@ TEST(ScoreboardConfig, NewScoreboardIsNumberedAfterTheLargestAndHasTheNewBoardKe
     KRGroup* group = VScoreboardConfig::CreateScoreboard(settings);
     ASSERT_NE(group, nullptr);
     EXPECT_EQ(group->Path(), u"\\Scoreboards\\8\\");
-    EXPECT_EQ(group->GetText(u"Name"), u"Scoreboard");
     EXPECT_EQ(group->GetText(u"SerialPort"), u"0,9600,8,N,1.0");
-    EXPECT_EQ(group->FindInt(u"PageTime")->Value(), 5000);
     EXPECT_EQ(group->FindChild(u"SortBy"), nullptr);
     EXPECT_EQ(group->Children().back()->Name(), u"Filter");
 }
@@ -93,14 +91,12 @@ TEST(ScoreboardConfig, OptionsPageShowsAndStoresTheKeysOfAScoreboard) {
     fields.serialPort = u"-1,not an address,1024";
     fields.pageTime = u"soon";
     fields.pageSize = u"4";
-    fields.name = u"Video";
     options.Apply(group, fields);
     EXPECT_EQ(group.FindInt(u"PageMode")->Value(), 1);
     EXPECT_EQ(group.FindInt(u"PageMax")->Value(), -1);
     EXPECT_EQ(group.FindInt(u"PageSize")->Value(), 4);
     EXPECT_EQ(group.FindInt(u"PageTime")->Value(), 5000);
     EXPECT_EQ(group.GetText(u"SerialPort"), u"-1,127.0.0.1,1024");
-    EXPECT_EQ(group.GetText(u"Name"), u"Video");
     fields.paging = false;
     fields.pageMax = u"12";
     fields.serialPort = u"-2,0.0.0.0,2000";

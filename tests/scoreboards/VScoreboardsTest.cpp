@@ -15,31 +15,22 @@ constexpr int64_t kHour = 3600 * 1000;
 
 }  // namespace
 
-TEST(Scoreboards, InitializeGoesToTheFirstBoardOnlyAndOnce) {
+TEST(Scoreboards, InitializeGoesToTheFirstBoardOnceAndAMessageToEveryBoardFramedPerLine) {
     ScoreboardFixture f(2);
     f.Set(1, u"ResultsMode", 0);
     f.Set(2, u"ResultsMode", 0);
     VScoreboards& manager = f.Start();
     manager.RequestInitialize();
-    manager.RunPeriod(1000);
-    EXPECT_EQ(f.Board(1).Take(), "INIT");
-    EXPECT_EQ(f.Board(2).Take(), "");
-    EXPECT_EQ(f.At(1100), "");
-}
-
-TEST(Scoreboards, MessageIsFramedByHeaderAndTrailerWithOneMessagePagePerLine) {
-    ScoreboardFixture f(2);
-    VScoreboards& manager = f.Start();
-    f.Set(1, u"ResultsMode", 0);
-    f.Set(2, u"ResultsMode", 0);
+    EXPECT_EQ(f.At(1000), "INIT");
+    EXPECT_EQ(f.At(1100, 2), "");
     manager.SetMessageText(u"Lap\r\nTwo");
     manager.SendMessage();
-    manager.RunPeriod(1000);
+    manager.RunPeriod(1200);
     EXPECT_EQ(f.Board(1).Take(), "<mLap;mTwo;>");
     EXPECT_EQ(f.Board(2).Take(), "<mLap;mTwo;>");
     manager.SetMessageText(u"");
     manager.SendMessage();
-    EXPECT_EQ(f.At(1100), "<>");
+    EXPECT_EQ(f.At(1300), "<>");
 }
 
 TEST(Scoreboards, MessageTextBreaksOnCrLfPairsAndSingleBreaks) {
@@ -62,60 +53,45 @@ TEST(Scoreboards, MessageTextBreaksOnCrLfPairsAndSingleBreaks) {
     EXPECT_EQ(manager.GetMessageText(), u"A\r\nB\r\n");
 }
 
-TEST(Scoreboards, TimeOfDayShowsTwelveOrTwentyFourHourTime) {
+TEST(Scoreboards, TimeOfDayShowsTwelveOrTwentyFourHourTimeAndRawTimeAddsTimeAdjustNeverBelowZero) {
     const struct {
         int64_t ms;
         bool use24;
+        int timeMode;  // 2: the raw running time instead of the time of day
+        int adjust;
         const char* expected;
     } cases[] = {
-        {13 * kHour + 5 * 60000 + 7300, false, "T1:05:07.3  |"},
-        {13 * kHour + 5 * 60000 + 7300, true, "T13:05:07.3  |"},
-        {12 * kHour + 30 * 60000, false, "T12:30:00.0  |"},
-        {23 * kHour + 59 * 60000, false, "T11:59:00.0  |"},
-        {15 * 60000, false, "T15:00.0  |"},
+        {13 * kHour + 5 * 60000 + 7300, false, 0, 0, "T1:05:07.3  |"},
+        {13 * kHour + 5 * 60000 + 7300, true, 0, 0, "T13:05:07.3  |"},
+        {12 * kHour + 30 * 60000, false, 0, 0, "T12:30:00.0  |"},
+        {23 * kHour + 59 * 60000, false, 0, 0, "T11:59:00.0  |"},
+        {15 * 60000, false, 0, 0, "T15:00.0  |"},
+        {10 * kHour, false, 2, 1500, "R10:00:01.5  |"},
+        {1000, false, 2, -5000, "R0.0  |"},
     };
     for (const auto& c : cases) {
         ScoreboardFixture f;
+        f.Set(1, u"TimeMode", c.timeMode);
+        f.Set(1, u"TimeAdjust", c.adjust);
         VScoreboards& manager = f.Start();
-        manager.SetShowTimeOfDay(true);
+        manager.SetShowTimeOfDay(c.timeMode == 0);
         manager.SetUse24Hour(c.use24);
         f.timeOfDay = c.ms;
         EXPECT_EQ(f.At(2000), c.expected) << c.ms;
     }
 }
 
-TEST(Scoreboards, RawRunningTimeIsTheTimeOfDayPlusTimeAdjustNeverBelowZero) {
-    ScoreboardFixture f;
-    f.Set(1, u"TimeMode", 2);
-    f.Set(1, u"TimeAdjust", 1500);
-    f.Start();
-    f.timeOfDay = 10 * kHour;
-    EXPECT_EQ(f.At(2000), "R10:00:01.5  |");
-    f.Set(1, u"TimeAdjust", -5000);
-    f.timeOfDay = 1000;
-    EXPECT_EQ(f.At(4000), "R0.0  |");
-}
-
-TEST(Scoreboards, PagesOfThreeShowOffsetsZeroThreeSixThenZeroWithBlankPadding) {
-    ScoreboardFixture f;
+TEST(Scoreboards, EachOffsetIsShownOnBothScriptPagesThenTheNextOffsetAndTheListStartsAgain) {
+    ScoreboardFixture f(1, std::string(kTestScript) + ";;Results[1]\r\n3(%s)\r\n");
     f.AddRunners(7);
     f.Start();
     EXPECT_EQ(f.At(1000), "H[11][12][13]T");
-    EXPECT_EQ(f.At(5900), "") << "nothing new before the page is due";
-    EXPECT_EQ(f.At(6000), "H[14][15][16]T");
-    EXPECT_EQ(f.At(11000), "H[17][][]T");
-    EXPECT_EQ(f.At(16000), "H[11][12][13]T");
-}
-
-TEST(Scoreboards, EachOffsetIsShownOnBothScriptPagesBeforeTheOffsetAdvances) {
-    ScoreboardFixture f(1, std::string(kTestScript) + ";;Results[1]\r\n3(%s)\r\n");
-    f.AddRunners(4);
-    f.Start();
-    EXPECT_EQ(f.At(1000), "H[11][12][13]T");
     EXPECT_EQ(f.At(6000), "H(11)(12)(13)T");
-    EXPECT_EQ(f.At(11000), "H[14][][]T");
-    EXPECT_EQ(f.At(16000), "H(14)()()T");
-    EXPECT_EQ(f.At(21000), "H[11][12][13]T");
+    EXPECT_EQ(f.At(11000), "H[14][15][16]T");
+    EXPECT_EQ(f.At(16000), "H(14)(15)(16)T");
+    EXPECT_EQ(f.At(21000), "H[17][][]T");
+    EXPECT_EQ(f.At(26000), "H(17)()()T");
+    EXPECT_EQ(f.At(31000), "H[11][12][13]T");
 }
 
 TEST(Scoreboards, AChangeThatLeavesThePageAsItWasWritesNothingAndKeepsThePageTimer) {
