@@ -44,7 +44,6 @@ public:
             runner.SetLastName(r.last);
             runner.SetAffiliation(r.team);
             runner.SetTime(TimeValue(r.time, kTicksTenth));
-            runner.SetDisplayPrecision(kTicksTenth);
         }
         settings.Define(u"\\Scoreboards\\1\\Official:String=Official results");
         timeOfDay = ((10 * 60 + 15) * 60 + 30) * 1000 + 200;
