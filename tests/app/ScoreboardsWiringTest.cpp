@@ -25,13 +25,12 @@ namespace fs = std::filesystem;
 constexpr char kBoardScript[] =
     ";;Initialization\r\n0INIT\r\n;;ResultsHeader\r\n0H\r\n;;Results\r\n3[%s]\r\n;;ResultsTrailer\r\n0T\r\n";
 
-// Source 1 listens on a port the system picks; scoreboard 1 connects to the test's board.
+// Source 1 listens on a port the system picks; scoreboard 1 dials the test's board.
 class BoardApplication : public TZApplication {
 public:
     using TZApplication::TZApplication;
-    uint16_t boardPort = 0;
+    KString boardSpec;
     bool boot = true;
-    std::function<void(BoardApplication&)> running;
     std::function<bool(BoardApplication&)> idle;  // true ends the run
 
 protected:
@@ -39,7 +38,7 @@ protected:
         if (name == "Scoreboards") {
             Settings()->Define(u"Scoreboards\\Boot:Bool=" + ToKString(boot ? 1 : 0));
             Settings()->Define(u"Scoreboards\\1\\Script:String=board.vss");
-            Settings()->Define(u"Scoreboards\\1\\SerialPort:String=" + NetSpec(-1, "127.0.0.1", boardPort));
+            Settings()->Define(u"Scoreboards\\1\\SerialPort:String=" + boardSpec);
             Settings()->Define(u"Scoreboards\\1\\Filter:Int=0");
         }
         TZApplication::StartupHook(name);
@@ -47,7 +46,6 @@ protected:
             Settings()->Define(u"Sources\\1\\SerialPort:String=-2,127.0.0.1,0");
             Settings()->Define(u"Sources\\1\\Script:String=Results.kss");
         }
-        if (name == "LoadEvent" && running) running(*this);
     }
     bool Idle(int count) override {
         const bool again = TZApplication::Idle(count);
@@ -61,7 +59,7 @@ protected:
 
 }  // namespace
 
-TEST(ScoreboardsWiring, ResultsReachingASourceAreOnTheBoardAfterItsInitialisation) {
+TEST(ScoreboardsWiring, ResultsReachingASourceAreOnTheBoardAfterItsInitialisationAndBootOffMeansNoBoards) {
     KTempFolder root;
     for (const char* folder : {"program", "documents", "run"}) fs::create_directories(root / folder);
     fs::copy_file(fs::path(KESTRUN_PROGRAM).parent_path() / "Kestrun.rcc", root / "program" / "Kestrun.rcc");
@@ -69,64 +67,56 @@ TEST(ScoreboardsWiring, ResultsReachingASourceAreOnTheBoardAfterItsInitialisatio
     WriteBytes(root / "program" / "board.vss", kBoardScript);
     KSocketHandle listener = BoundSocket(SOCK_STREAM);
     ASSERT_EQ(::listen(listener.Get(), 1), 0);
+    ::fcntl(listener.Get(), F_SETFL, O_NONBLOCK);
     FakeAlerts alerts;
     QtArguments arguments;
+    TZApplicationSetup setup{
+        root / "program" / "Kestrun", root / "documents", root / "run", &alerts, false, {}, u"en_US"};
+    setup.controlShiftHeld = [] { return false; };
     const auto make = [&](bool boot) {
-        TZApplicationSetup setup{root / "program" / "Kestrun",
-                                 root / "documents",
-                                 root / "run",
-                                 &alerts,
-                                 false,
-                                 [] { return false; },
-                                 u"en_US"};
         auto app = std::make_unique<BoardApplication>(
             arguments.argc, arguments.argv, TCommandLine(setup.programFile.string(), "-noserialport"), setup);
-        app->boardPort = LocalPort(listener);
+        app->boardSpec = NetSpec(-1, "127.0.0.1", LocalPort(listener));
         app->boot = boot;
         return app;
     };
 
     std::string received;
-    {
-        auto app = make(true);
-        KSocketHandle source;
-        KSocketHandle board;
-        bool sent = false;
-        app->running = [&](BoardApplication& self) {
-            ASSERT_NE(self.Scoreboards(), nullptr);
+    KSocketHandle source, board;
+    auto app = make(true);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    bool sent = false;
+    app->idle = [&](BoardApplication& self) {
+        if (!source.IsValid()) {
+            EXPECT_NE(self.Scoreboards(), nullptr);
             source = Client(dynamic_cast<KTCPSocket&>(*self.Sources()->LiveStream(0)).ListenPort());
-            QCoreApplication::postEvent(
-                &self, new QEvent(static_cast<QEvent::Type>(TZApplication::kInitializeScoreboardsEvent)));
-        };
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        app->idle = [&](BoardApplication& self) {
-            if (!board.IsValid()) board.Reset(::accept4(listener.Get(), nullptr, nullptr, SOCK_NONBLOCK));
-            char buffer[256];
-            for (ssize_t n;
-                 board.IsValid() && (n = ::recv(board.Get(), buffer, sizeof buffer, MSG_DONTWAIT)) > 0;)
-                received.append(buffer, static_cast<size_t>(n));
-            if (!sent && received.starts_with("INIT")) {
-                sent = true;
-                SendText(source, ResultsMessage("Boys 5K", {{"1", "11", "Ann Lee", "AAA", "17:01.20"},
-                                                            {"2", "12", "Bo Day", "BBB", "17:05.31"}}));
-            }
-            EXPECT_EQ(self.Scoreboards()->Event(), &self.Sources()->Event());
-            return received.find("H[11][12][]T") != std::string::npos ||
-                   std::chrono::steady_clock::now() > deadline;
-        };
-        ::fcntl(listener.Get(), F_SETFL, O_NONBLOCK);
-        EXPECT_EQ(app->Run(), 0);
-    }
+            QEvent initialize(static_cast<QEvent::Type>(TZApplication::kInitializeScoreboardsEvent));
+            QCoreApplication::sendEvent(&self, &initialize);
+        }
+        if (!board.IsValid()) board.Reset(::accept4(listener.Get(), nullptr, nullptr, SOCK_NONBLOCK));
+        char buffer[64];
+        for (ssize_t n;
+             board.IsValid() && (n = ::recv(board.Get(), buffer, sizeof buffer, MSG_DONTWAIT)) > 0;)
+            received.append(buffer, static_cast<size_t>(n));
+        // The results go out once the board is initialised, so INIT must come first.
+        if (received.starts_with("INIT") && !std::exchange(sent, true))
+            SendText(source, ResultsMessage("Boys 5K", {{"1", "11", "Ann Lee", "AAA", "17:01.20"},
+                                                        {"2", "12", "Bo Day", "BBB", "17:05.31"}}));
+        return received.find("H[11][12][]T") != std::string::npos ||
+               std::chrono::steady_clock::now() > deadline;
+    };
+    EXPECT_EQ(app->Run(), 0);
+    app.reset();
     EXPECT_TRUE(received.starts_with("INIT")) << received;
     EXPECT_NE(received.find("H[11][12][]T"), std::string::npos) << received;
 
-    auto off = make(false);
-    off->running = [](BoardApplication& self) { EXPECT_EQ(self.Scoreboards(), nullptr); };
-    off->idle = [](BoardApplication& self) {
+    app = make(false);
+    app->idle = [](BoardApplication& self) {
+        EXPECT_EQ(self.Scoreboards(), nullptr);
         QEvent refresh(static_cast<QEvent::Type>(TZApplication::kRefreshScoreboardsEvent));
         QCoreApplication::sendEvent(&self, &refresh);
         return true;
     };
-    EXPECT_EQ(off->Run(), 0);
+    EXPECT_EQ(app->Run(), 0);
     EXPECT_TRUE(alerts.Texts("error").empty());
 }
