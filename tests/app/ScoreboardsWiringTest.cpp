@@ -1,8 +1,6 @@
 // The application's scoreboards: created at their start-up step when Boot is set, fed the sources'
 // event by the idle pass, initialised by application event 10163, and stopped before the sources go.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/socket.h>
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -11,9 +9,8 @@
 
 #include "app/AppTestSupport.h"
 #include "app/TZApplication.h"
-#include "ports/KSocketTestSupport.h"
 #include "ports/KTCPSocket.h"
-#include "scoreboards/VScoreboards.h"
+#include "scoreboards/ScoreboardTestSupport.h"
 #include "settings/KRegistry.h"
 #include "sources/SourcesTestSupport.h"
 #include "sources/TSources.h"
@@ -65,9 +62,7 @@ TEST(ScoreboardsWiring, ResultsReachingASourceAreOnTheBoardAfterItsInitialisatio
     fs::copy_file(fs::path(KESTRUN_PROGRAM).parent_path() / "Kestrun.rcc", root / "program" / "Kestrun.rcc");
     WriteBytes(root / "program" / "Results.kss", kResultsScript);
     WriteBytes(root / "program" / "board.vss", kBoardScript);
-    KSocketHandle listener = BoundSocket(SOCK_STREAM);
-    ASSERT_EQ(::listen(listener.Get(), 1), 0);
-    ::fcntl(listener.Get(), F_SETFL, O_NONBLOCK);
+    LoopbackBoard board;
     FakeAlerts alerts;
     QtArguments arguments;
     TZApplicationSetup setup{
@@ -76,13 +71,12 @@ TEST(ScoreboardsWiring, ResultsReachingASourceAreOnTheBoardAfterItsInitialisatio
     const auto make = [&](bool boot) {
         auto app = std::make_unique<BoardApplication>(
             arguments.argc, arguments.argv, TCommandLine(setup.programFile.string(), "-noserialport"), setup);
-        app->boardSpec = NetSpec(-1, "127.0.0.1", LocalPort(listener));
+        app->boardSpec = board.Spec();
         app->boot = boot;
         return app;
     };
 
-    std::string received;
-    KSocketHandle source, board;
+    KSocketHandle source;
     auto app = make(true);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     bool sent = false;
@@ -93,11 +87,7 @@ TEST(ScoreboardsWiring, ResultsReachingASourceAreOnTheBoardAfterItsInitialisatio
             QEvent initialize(static_cast<QEvent::Type>(TZApplication::kInitializeScoreboardsEvent));
             QCoreApplication::sendEvent(&self, &initialize);
         }
-        if (!board.IsValid()) board.Reset(::accept4(listener.Get(), nullptr, nullptr, SOCK_NONBLOCK));
-        char buffer[64];
-        for (ssize_t n;
-             board.IsValid() && (n = ::recv(board.Get(), buffer, sizeof buffer, MSG_DONTWAIT)) > 0;)
-            received.append(buffer, static_cast<size_t>(n));
+        const std::string& received = board.Received();
         // The results go out once the board is initialised, so INIT must come first.
         if (received.starts_with("INIT") && !std::exchange(sent, true))
             SendText(source, ResultsMessage("Boys 5K", {{"1", "11", "Ann Lee", "AAA", "17:01.20"},
@@ -107,8 +97,8 @@ TEST(ScoreboardsWiring, ResultsReachingASourceAreOnTheBoardAfterItsInitialisatio
     };
     EXPECT_EQ(app->Run(), 0);
     app.reset();
-    EXPECT_TRUE(received.starts_with("INIT")) << received;
-    EXPECT_NE(received.find("H[11][12][]T"), std::string::npos) << received;
+    EXPECT_TRUE(board.Received().starts_with("INIT")) << board.Received();
+    EXPECT_NE(board.Received().find("H[11][12][]T"), std::string::npos) << board.Received();
 
     app = make(false);
     app->idle = [](BoardApplication& self) {

@@ -1,7 +1,8 @@
 #pragma once
 
-// What the scoreboard tests share: an in-memory port that records what each board receives, and a
-// manager built over the default settings with small scripts written into a temporary folder.
+// What the scoreboard tests share: an in-memory port that records what each board receives, a
+// manager built over the default settings with small scripts written into a temporary folder, and
+// a board on loopback TCP.
 
 #include <map>
 #include <memory>
@@ -9,6 +10,7 @@
 
 #include "foundation/KError.h"
 #include "ports/KPortSpec.h"
+#include "ports/KSocketTestSupport.h"
 #include "ports/KStreamFactory.h"
 #include "scoreboards/VScoreboardConfig.h"
 #include "scoreboards/VScoreboards.h"
@@ -116,4 +118,30 @@ public:
     EventRecord event;
     int64_t timeOfDay = 0;
     std::unique_ptr<VScoreboards> manager;
+};
+
+/// The test's end of a board that dials 127.0.0.1: takes the call and collects what arrives,
+/// never waiting.
+class LoopbackBoard {
+public:
+    LoopbackBoard() {
+        ::listen(m_listener.Get(), 1);
+        ::fcntl(m_listener.Get(), F_SETFL, O_NONBLOCK);
+    }
+    /// The port specification that dials this board.
+    KString Spec() const { return NetSpec(-1, "127.0.0.1", LocalPort(m_listener)); }
+    /// Everything received so far.
+    const std::string& Received() {
+        if (!m_peer.IsValid()) m_peer.Reset(::accept4(m_listener.Get(), nullptr, nullptr, SOCK_NONBLOCK));
+        char chunk[4096];
+        for (ssize_t n;
+             m_peer.IsValid() && (n = ::recv(m_peer.Get(), chunk, sizeof chunk, MSG_DONTWAIT)) > 0;)
+            m_received.append(chunk, static_cast<size_t>(n));
+        return m_received;
+    }
+
+private:
+    KSocketHandle m_listener = BoundSocket(SOCK_STREAM);
+    KSocketHandle m_peer;
+    std::string m_received;
 };

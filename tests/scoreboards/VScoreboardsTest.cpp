@@ -5,7 +5,6 @@
 #include <chrono>
 
 #include "ports/KSerialPortList.h"
-#include "ports/KSocketTestSupport.h"
 #include "ports/KTCPSocket.h"
 #include "scoreboards/ScoreboardTestSupport.h"
 
@@ -220,23 +219,24 @@ TEST(Scoreboards, WorkerRunsPeriodsOnItsOwnWhileCommandsArriveAndAPortChangeMove
     KSerialPortList serialPorts;
     ScoreboardFixture f;
     VScoreboardConfig::RegisterPrototypes(f.prototypes, f.settings, serialPorts, network);
-    KSocketHandle listener = BoundSocket(SOCK_STREAM);
-    ASSERT_EQ(::listen(listener.Get(), 1), 0);
     f.settings.Define(u"\\Scoreboards\\Period:Int=10");
     f.Set(1, u"PageMode", 0);
     f.AddRunners(2);
     VScoreboards& manager = f.Start();
-    f.settings.FindString(u"\\Scoreboards\\1\\SerialPort")
-        ->SetValue(NetSpec(-1, "127.0.0.1", LocalPort(listener)));
+    LoopbackBoard board;
+    f.settings.FindString(u"\\Scoreboards\\1\\SerialPort")->SetValue(board.Spec());
     ASSERT_TRUE(manager.StartWorker());
-    KSocketHandle board(::accept(listener.Get(), nullptr, nullptr));
-    EXPECT_EQ(ReceiveText(board, 10), "H[11][12]T");
+    const auto received = [&](const std::string& text) {
+        return PollUntil([&] { return board.Received() == text; });
+    };
+    EXPECT_TRUE(received("H[11][12]T")) << board.Received();
     manager.SetMessageText(u"Hello");
     manager.SendMessage();
-    EXPECT_EQ(ReceiveText(board, 9), "<mHello;>");
+    EXPECT_TRUE(received("H[11][12]T<mHello;>")) << board.Received();
     manager.DetachEvent(&f.event);
     manager.AttachEvent(&f.event);
-    EXPECT_EQ(ReceiveText(board, 10), "H[11][12]T") << "a new event is sent afresh";
+    EXPECT_TRUE(received("H[11][12]T<mHello;>H[11][12]T"))
+        << "a new event is sent afresh: " << board.Received();
     manager.Stop();
     EXPECT_EQ(f.Board(1).writes, 0) << "the old port got nothing after the change";
 }

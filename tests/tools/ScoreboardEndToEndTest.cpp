@@ -8,10 +8,8 @@
 
 #include "SimCommand.h"
 #include "ports/KSerialPortList.h"
-#include "ports/KSocketTestSupport.h"
 #include "ports/KTCPSocket.h"
-#include "scoreboards/VScoreboardConfig.h"
-#include "scoreboards/VScoreboards.h"
+#include "scoreboards/ScoreboardTestSupport.h"
 #include "scoring/EventRecord.h"
 #include "scoring/StandaloneScorer.h"
 #include "sources/TSources.h"
@@ -37,15 +35,12 @@ TEST(ScoreboardEndToEnd, SimulatedRaceEndsAsTheTeamStandingsPageOnATelerankBoard
     WriteBytes(folder / "race.csv", RaceFile());
     for (const char* name : {"Gatemark.kss", "Telerank_Video_TeamScores_3lines.vss"})
         std::filesystem::copy_file(std::filesystem::path(KESTRUN_SOURCE_DIR "/data") / name, folder / name);
-    KSocketHandle listener = BoundSocket(SOCK_STREAM);
-    ASSERT_EQ(::listen(listener.Get(), 1), 0);
-    ::fcntl(listener.Get(), F_SETFL, O_NONBLOCK);
+    LoopbackBoard board;
 
     StandaloneScorer scorer;  // the default table: source 1 and the Telerank team board 1
     KRegistry& settings = scorer.settings;
     settings.FindString(u"\\Sources\\1\\SerialPort")->SetValue(u"-2,127.0.0.1,0");
-    settings.FindString(u"\\Scoreboards\\1\\SerialPort")
-        ->SetValue(NetSpec(-1, "127.0.0.1", LocalPort(listener)));
+    settings.FindString(u"\\Scoreboards\\1\\SerialPort")->SetValue(board.Spec());
     KLoopbackNetwork network;
     KSerialPortList serialPorts;
     KStreamPrototypes sourcePrototypes, boardPrototypes;
@@ -56,16 +51,11 @@ TEST(ScoreboardEndToEnd, SimulatedRaceEndsAsTheTeamStandingsPageOnATelerankBoard
     sources.SetTeamScoring(&scorer.scoring);
     VScoreboards boards(settings, folder.Path(), boardPrototypes, [] { return int64_t{0}; });
     boards.AttachEvent(&sources.Event());
-    KSocketHandle board;
-    std::string received;
     uint32_t now = 0;
     // A period of the scoreboard thread, driven from here, and what reached the board by then.
     const auto period = [&] {
         boards.RunPeriod(now += 100);
-        if (!board.IsValid()) board.Reset(::accept4(listener.Get(), nullptr, nullptr, SOCK_NONBLOCK));
-        char chunk[4096];
-        for (ssize_t n; board.IsValid() && (n = ::recv(board.Get(), chunk, sizeof chunk, MSG_DONTWAIT)) > 0;)
-            received.append(chunk, static_cast<size_t>(n));
+        return board.Received();
     };
 
     // Clear, the title (event name, the empty Unofficial text), three rows, then show.
@@ -86,11 +76,10 @@ TEST(ScoreboardEndToEnd, SimulatedRaceEndsAsTheTeamStandingsPageOnATelerankBoard
         << err.str();
     EXPECT_TRUE(PollUntil([&] {
         sources.PollSources();
-        period();
-        return received.ends_with(page);
-    })) << received;
+        return period().ends_with(page);
+    })) << board.Received();
     EXPECT_EQ(sources.Event().Standings().Size(), 3u);
-    const size_t sent = received.size();
+    const size_t sent = board.Received().size();
     for (int i = 0; i < 100; ++i) period();  // ten seconds of nothing new
-    EXPECT_EQ(received.size(), sent);
+    EXPECT_EQ(board.Received().size(), sent);
 }
