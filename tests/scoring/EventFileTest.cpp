@@ -14,30 +14,22 @@ TimeValue T(int64_t ticks, TickCount precision = kTicksHundredth, int32_t tag = 
 
 void FillEvent(EventRecord& event) {
     event.SetName(u"Girls 5K \u00C9lite");
-    event.SetEventNumber(u"12");
-    event.SetRoundNumber(u"1");
-    event.SetHeatNumber(u"2");
-    event.SetWind(u"+0.3");
-    event.SetStartType(u"Mass");
-    event.SetOfficial(u"Unofficial");
+    int n = 0;
+    for (auto set : {&EventRecord::SetEventNumber, &EventRecord::SetRoundNumber, &EventRecord::SetHeatNumber,
+                     &EventRecord::SetWind, &EventRecord::SetStartType, &EventRecord::SetOfficial})
+        (event.*set)(u"i" + ToKString(n++));
     event.SetNumParticipants(180);
     event.SetFirstUpdate(false);
     ResultRecord* r = event.Results().Add();
     r->SetPlaceFromText(u"1");
-    r->SetLastName(u"Lee");
-    r->SetFirstName(u"Ann");
-    r->SetAffiliation(u"Ames");
-    r->SetLane(u"3");
-    r->SetId(u"101");
-    r->SetLicense(u"L-9");
+    for (int i = 0; i < kTextFieldCount; ++i) r->SetText(TextField(i), u"t" + ToKString(i));
     r->SetDisplayPrecision(kTicksTenth);
     r->SetTime(T(80000LL * 1000 + 800, kTicksHundredth, 5), true);
     r->SetReacTime(T(11760, kTicksThousandth));
-    r->SetDeltaTime(T(-800));
-    r->SetCumSplitTime(T(80000LL * 600));
-    r->SetLastSplitTime(T(80000LL * 300));
-    r->SetSpeed(T(123));
-    r->SetPace(T(456));
+    int64_t ticks = -800;
+    for (auto set : {&ResultRecord::SetDeltaTime, &ResultRecord::SetCumSplitTime,
+                     &ResultRecord::SetLastSplitTime, &ResultRecord::SetSpeed, &ResultRecord::SetPace})
+        (r->*set)(T(ticks += 80000));
     r->SetBestSplitTime(T(789, kTicksUnit));
     ResultRecord* dnf = event.Results().Add();
     dnf->SetPlaceFromText(u"DNF");
@@ -142,7 +134,6 @@ TEST(EventFile, StoreAndLoadRoundTripBelowTheDocumentsFolder) {
     EXPECT_EQ(loaded.SummaryColumns(), event.SummaryColumns());
     ASSERT_EQ(loaded.Results().Size(), 2u);
     for (size_t i = 0; i < 2; ++i) ExpectSameRecord(*loaded.Results().At(i), *event.Results().At(i));
-    ASSERT_EQ(loaded.Standings().Size(), 1u);
     EXPECT_TRUE(loaded.Standings().IsStandings());
     EXPECT_EQ(loaded.Standings().At(0)->Points(), 0);  // team fields are recomputed, not stored
     // Found by Id after loading, and new records number after the loaded ones.

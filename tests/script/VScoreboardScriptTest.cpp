@@ -41,6 +41,16 @@ std::string Describe(const Script& script, int slot) {
     return text;
 }
 
+using S = VScriptSettings;
+
+/// Default scoreboard settings with one member changed.
+template <typename T, typename V>
+S With(T S::*member, V value) {
+    S settings;
+    settings.*member = value;
+    return settings;
+}
+
 }  // namespace
 
 TEST(VScoreboardScript, ReadingBuildsSectionsPagesAndFallbacks) {
@@ -128,99 +138,44 @@ TEST(VScoreboardScript, LinesRenderTheirVariablesThroughFormatAndCommands) {
     snapshot.distanceDenominator = 2;
     const KString message = u"Welcome";
 
+    // What the update record carries besides the line's own settings.
+    enum Data { kNone = 0, kRunner = 1, kTeam = 2, kSnapshot = 4, kClock = 8, kMessage = 16, kWind = 32 };
     struct Case {
         const char* name;
         const char* section;
         KStringView line;
         std::vector<KString> expected;
-        std::function<void(VUpdateRecord&, VScriptSettings&)> setup = {};
-    };
-    const auto onRunner = [&](VUpdateRecord& r, VScriptSettings&) {
-        r.event = &event;
-        r.list = &event.Results();
-        r.record = &runner;
-    };
-    const auto onTeam = [&](VUpdateRecord& r, VScriptSettings& s) {
-        r.event = &event;
-        r.list = &event.Standings();
-        r.record = &team;
-        s.filter = 1;
-    };
-    const auto withSnapshot = [&](VUpdateRecord& r, VScriptSettings&) { r.snapshot = &snapshot; };
-    const auto withClock = [](VUpdateRecord& r, VScriptSettings&) {
-        r.time = TimeValue(kTicksSecond + kTicksThousandth * 234, kTicksThousandth);
-        r.precision = kTicksThousandth;
+        int data = kNone;
+        VScriptSettings settings = {};
     };
     const Case cases[] = {
         {"variable 0 is the text", "Initialization", uR"(0Hello %s\0d)", {u"Hello %s\r"}},
-        {"lane padded right", "Results", u"2%-6s", {u"4     "}, onRunner},
-        {"precision cuts, width pads", "Results", u"5[%6.4s]", {u"[  Nort]"}, onRunner},
-        {"name with first name",
-         "Results",
-         u"4%s",
-         {u"Ann Lee"},
-         [&](VUpdateRecord& r, VScriptSettings& s) { onRunner(r, s), s.includeFirst = true; }},
-        {"affiliation abbreviation",
-         "Results",
-         u"5%s",
-         {u"ield"},
-         [&](VUpdateRecord& r, VScriptSettings& s) { onRunner(r, s), s.affilAbbr = true; }},
-        {"time decimal-aligned", "Results", u"6|%s|", {u"|12.3  |"}, onRunner},
-        {"time at whole seconds",
-         "Results",
-         u"6|%s|",
-         {u"|13.   |"},
-         [&](VUpdateRecord& r, VScriptSettings& s) { onRunner(r, s), s.timePrecision = 80000; }},
-        {"place, laps, first and last name",
+        {"lane padded right", "Results", u"2%-6s", {u"4     "}, kRunner},
+        {"precision cuts, width pads", "Results", u"5[%6.4s]", {u"[  Nort]"}, kRunner},
+        {"name with first name", "Results", u"4%s", {u"Ann Lee"}, kRunner, With(&S::includeFirst, true)},
+        {"affiliation abbreviation", "Results", u"5%s", {u"ield"}, kRunner, With(&S::affilAbbr, true)},
+        {"time decimal-aligned", "Results", u"6|%s|", {u"|12.3  |"}, kRunner},
+        {"time in seconds", "Results", u"6|%s|", {u"|13.   |"}, kRunner, With(&S::timePrecision, 80000)},
+        {"place, laps, names",
          "Results",
          u"1%s\n\\0a%s\n\\14\\17%s\n\\14\\18%s",
          {u"1", u"2", u"Ann", u"Lee"},
-         onRunner},
+         kRunner},
         {"no record gives blanks", "Results", u"3[%3s]", {u"[   ]"}},
-        {"team place needs MinRunners", "Results", u"1<%s>", {u"<>"}, onTeam},
-        {"team place and points",
-         "Results",
-         u"1%s\n\\14\\10%s",
-         {u"2", u"37"},
-         [&](VUpdateRecord& r, VScriptSettings& s) { onTeam(r, s), s.minRunners = 4; }},
+        {"team place needs MinRunners", "Results", u"1<%s>", {u"<>"}, kTeam},
+        {"team place, points", "Results", u"1%s\n\\14\\10%s", {u"2", u"37"}, kTeam, With(&S::minRunners, 4)},
         {"header without snapshot", "ResultsHeader", u"2%s", {u"no data"}},
-        {"header event name and zero numbers",
-         "ResultsHeader",
-         u"2%s\n4%s\n6%s",
-         {u"Girls 5K", u"0", u"3"},
-         withSnapshot},
-        {"header distance and record count",
-         "ResultsHeader",
-         u"\\0a%s\n8%s",
-         {u"3 1/2", u"1"},
-         [&](VUpdateRecord& r, VScriptSettings& s) { withSnapshot(r, s), onRunner(r, s); }},
-        {"header count without a list", "ResultsHeader", u"8%s", {u"no data"}, withSnapshot},
-        {"group named in the line", "Results", u"\\13\\02%s", {u"Girls 5K"}, withSnapshot},
-        {"message line",
-         "Message",
-         u"1>%s",
-         {u">Welcome"},
-         [&](VUpdateRecord& r, VScriptSettings&) { r.messageLine = &message; }},
-        {"clock thousandths and counter", "TimeRunning", u"3%s\n7%s", {u"1.234", u"1"}, withClock},
-        {"clock binary", "TimeRunning", u"2<%s>", {u"<" + Chars({0xD2, 0x04, 0, 0}) + u">"}, withClock},
+        {"header name and numbers", "ResultsHeader", u"2%s\n4%s\n6%s", {u"Girls 5K", u"0", u"3"}, kSnapshot},
+        {"header distance and count", "ResultsHeader", u"\\0a%s\n8%s", {u"3 1/2", u"1"}, kSnapshot | kRunner},
+        {"header count without a list", "ResultsHeader", u"8%s", {u"no data"}, kSnapshot},
+        {"group named in the line", "Results", u"\\13\\02%s", {u"Girls 5K"}, kSnapshot},
+        {"message line", "Message", u"1>%s", {u">Welcome"}, kMessage},
+        {"clock thousandths and counter", "TimeRunning", u"3%s\n7%s", {u"1.234", u"1"}, kClock},
+        {"clock binary", "TimeRunning", u"2<%s>", {u"<" + Chars({0xD2, 0x04, 0, 0}) + u">"}, kClock},
         {"no time gives blanks", "TimeRunning", u"1[%s]", {u"[]"}},
-        {"wind reading and binary",
-         "Wind",
-         u"1%s\n2%s",
-         {u"1.2 m/s", Chars({0xFE, 0xFF, 0xFF, 0xFF})},
-         [](VUpdateRecord& r, VScriptSettings&) {
-             r.wind = VWindReading{true, u"1.2", u"m/s", -2};
-         }},
-        {"invalid wind shows NoWind",
-         "Wind",
-         u"1%s",
-         {u"n/a"},
-         [](VUpdateRecord& r, VScriptSettings& s) { r.wind = VWindReading{}, s.noWind = u"n/a"; }},
-        {"percent and other conversions",
-         "Message",
-         u"1100%% %d%*s|%ls",
-         {u"100% |Welcome"},
-         [&](VUpdateRecord& r, VScriptSettings&) { r.messageLine = &message; }},
+        {"wind and binary", "Wind", u"1%s\n2%s", {u"1.2 m/s", Chars({0xFE, 0xFF, 0xFF, 0xFF})}, kWind},
+        {"invalid wind shows NoWind", "Wind", u"1%s", {u"n/a"}, kNone, With(&S::noWind, u"n/a")},
+        {"percent and other conversions", "Message", u"1100%% %d%*s|%ls", {u"100% |Welcome"}, kMessage},
         {"formatted line limit", "Message", u"1%2000s", {KString(1023, u' ')}},
         {"unparsable lines produce nothing", "Results", u"x1%s\n\\14\n\\17\\00x\n\\ff0x", {}},
         {"stop flag keeps output so far", "Initialization", uR"(0AB\He3CD)", {u"AB"}},
@@ -232,8 +187,20 @@ TEST(VScoreboardScript, LinesRenderTheirVariablesThroughFormatAndCommands) {
         Script script;
         ASSERT_TRUE(script.Load(folder / "a.vss"));
         FakeHost host;
+        host.settings = c.settings;
         VUpdateRecord record;
-        if (c.setup) c.setup(record, host.settings);
+        if (c.data & kRunner) record.event = &event, record.list = &event.Results(), record.record = &runner;
+        if (c.data & kTeam) {
+            record.event = &event, record.list = &event.Standings(), record.record = &team;
+            host.settings.filter = 1;
+        }
+        if (c.data & kSnapshot) record.snapshot = &snapshot;
+        if (c.data & kClock) {
+            record.time = TimeValue(kTicksSecond + kTicksThousandth * 234, kTicksThousandth);
+            record.precision = kTicksThousandth;
+        }
+        if (c.data & kMessage) record.messageLine = &message;
+        record.wind = c.data & kWind ? VWindReading{true, u"1.2", u"m/s", -2} : VWindReading{};
         script.Run(*script.FirstPage(Script::SlotNamed(FromUtf8(c.section))), record, host);
         EXPECT_EQ(host.lines, c.expected);
     }
