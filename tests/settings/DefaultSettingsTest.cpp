@@ -5,7 +5,7 @@
 #include <set>
 #include <vector>
 
-#include "settings/KRegistry.h"
+#include "SettingsTestTree.h"
 
 extern const char kDefaultSettingsText[];
 
@@ -20,37 +20,20 @@ KString PathOf(KStringView line) { return KString(line.substr(0, line.find(u':')
 
 /// Keys that only come to exist at run time (created by their owners, or by the user) and are
 /// documented all the same.
-const std::set<KString> kOptionalKeys = {
-    u"Event\\Results\\Fields\\Defaults",
-    u"Event\\Standings\\Fields\\Defaults",
-    u"Sources\\Scripts",
-    u"Scoreboards\\Period",
-    u"Scoreboards\\KeepAlive",
-    u"Scoreboards\\Scripts",
-    u"Scoreboards\\1\\AlwaysPage",
-    u"Scoreboards\\1\\Official",
-    u"Scoreboards\\1\\Unofficial",
-    u"Scoreboards\\1\\NoWind",
-    u"Scoreboards\\1\\AutomaticStart",
-    u"Scoreboards\\1\\ManualStart",
-    u"Scoreboards\\1\\ClockArmed",
-    u"Scoreboards\\1\\ClockRunning",
-};
-
-/// Calls `visit(relativePath, node)` for every node below `group`, parents first; group paths
-/// end with a backslash.
-template <typename Visit>
-void Walk(const KRGroup& group, const KString& prefix, Visit&& visit) {
-    for (const auto& child : group.Children()) {
-        if (child->IsGroup()) {
-            const KString path = prefix + child->Name() + u"\\";
-            visit(path, *child);
-            Walk(static_cast<const KRGroup&>(*child), path, visit);
-        } else {
-            visit(prefix + child->Name(), *child);
-        }
-    }
-}
+const std::set<KString> kOptionalKeys = {u"Event\\Results\\Fields\\Defaults",
+                                         u"Event\\Standings\\Fields\\Defaults",
+                                         u"Sources\\Scripts",
+                                         u"Scoreboards\\Period",
+                                         u"Scoreboards\\KeepAlive",
+                                         u"Scoreboards\\Scripts",
+                                         u"Scoreboards\\1\\AlwaysPage",
+                                         u"Scoreboards\\1\\Official",
+                                         u"Scoreboards\\1\\Unofficial",
+                                         u"Scoreboards\\1\\NoWind",
+                                         u"Scoreboards\\1\\AutomaticStart",
+                                         u"Scoreboards\\1\\ManualStart",
+                                         u"Scoreboards\\1\\ClockArmed",
+                                         u"Scoreboards\\1\\ClockRunning"};
 
 class DefaultSettingsTest : public ::testing::Test {
 protected:

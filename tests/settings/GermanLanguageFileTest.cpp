@@ -6,11 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "SettingsTestTree.h"
 #include "foundation/KTextFile.h"
 #include "settings/KDefaultSettings.h"
 #include "settings/KLanguage.h"
-#include "settings/KRegistry.h"
-#include "support/KTempFolder.h"
 
 namespace {
 
@@ -29,19 +28,6 @@ std::map<KString, KString> GermanTexts() {
     return texts;
 }
 
-/// Every String below `Strings\` of the default tree, by full path without leading backslash.
-std::map<KString, KString> EnglishTexts(const KRGroup& group, const KString& prefix) {
-    std::map<KString, KString> texts;
-    for (const auto& child : group.Children()) {
-        if (child->IsGroup()) {
-            texts.merge(EnglishTexts(static_cast<const KRGroup&>(*child), prefix + child->Name() + u"\\"));
-        } else if (const auto* text = dynamic_cast<const KRString*>(child.get())) {
-            texts.emplace(prefix + child->Name(), text->Value());
-        }
-    }
-    return texts;
-}
-
 size_t Count(KStringView text, KStringView part) {
     size_t n = 0;
     for (size_t at = text.find(part); at != KStringView::npos; at = text.find(part, at + part.size())) ++n;
@@ -52,7 +38,9 @@ class GermanLanguageFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
         LoadDefaults(tree);
-        english = EnglishTexts(*tree.FindGroup(u"Strings\\"), u"Strings\\");
+        Walk(*tree.FindGroup(u"Strings\\"), u"Strings\\", [this](const KString& key, const KRNode& node) {
+            if (const auto* text = dynamic_cast<const KRString*>(&node)) english.emplace(key, text->Value());
+        });
     }
     KRegistry tree;
     std::map<KString, KString> english;
