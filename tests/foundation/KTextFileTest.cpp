@@ -51,10 +51,7 @@ TEST(KTextReader, EveryLineEndStyleSplitsLinesAndTheFirstOneSeenFixesTheStyle) {
         // Two CR LF pairs are two line ends, never a CR LF and an LF CR.
         {"blank CR LF lines", "a\r\n\r\n\r\nb", {u"a", u"", u"", u"b"}, false},
         {"empty file", "", {}, false},
-        {"lines longer than the buffer",
-         ToLatin1(k10000) + "\r\n" + ToLatin1(k10000),
-         {k10000, k10000},
-         false},
+        {"longer than the buffer", ToLatin1(k10000) + "\r\n" + ToLatin1(k10000), {k10000, k10000}, false},
         {"CR LF split by the buffer", ToLatin1(k4095) + "\r\nz\r\n", {k4095, u"z"}, true},
     };
     KTempFolder folder;
@@ -76,31 +73,15 @@ TEST(KTextReader, ByteOrderMarkOrTheRequestedModeDecidesTheCharacters) {
         KCharMode mode;
         std::vector<KString> lines;
     };
+    using M = KCharMode;
+    const KString nul(1, u'\0');
     const Case cases[] = {
-        {"UTF-16 LE", Utf16Bytes(text), KCharMode::Detect, KCharMode::Unicode, lines},
-        {"UTF-16 BE", Utf16Bytes(text, true), KCharMode::Detect, KCharMode::Unicode, lines},
-        {"no mark: Latin-1",
-         "Z\xFCrich \xE9t\xE9\r\n\xFF\xFE",
-         KCharMode::Detect,
-         KCharMode::SingleByte,
-         {u"Z\u00FCrich \u00E9t\u00E9", u"\u00FF\u00FE"}},
-        {"single byte over a mark",
-         std::string("\xFF\xFE"
-                     "a\0",
-                     4),
-         KCharMode::SingleByte,
-         KCharMode::SingleByte,
-         {KString(u"\u00FF\u00FEa") + u'\0'}},
-        {"Unicode without a mark is LE",
-         Utf16Bytes(u"\u00E9\n").substr(2),
-         KCharMode::Unicode,
-         KCharMode::Unicode,
-         {u"\u00E9"}},
-        {"UTF-8 with its mark",
-         "\xEF\xBB\xBFZ\xC3\xBCrich\r\n\xF0\x9F\x8F\x83",
-         KCharMode::Native,
-         KCharMode::Native,
-         {u"Z\u00FCrich", u"\U0001F3C3"}},
+        {"UTF-16 LE", Utf16Bytes(text), M::Detect, M::Unicode, lines},
+        {"UTF-16 BE", Utf16Bytes(text, true), M::Detect, M::Unicode, lines},
+        {"Latin-1", "Z\xFCrich\r\n\xFF\xFE", M::Detect, M::SingleByte, {u"Z\u00FCrich", u"\u00FF\u00FE"}},
+        {"as Latin-1", Utf16Bytes(u"a"), M::SingleByte, M::SingleByte, {u"\u00FF\u00FEa" + nul}},
+        {"LE without a mark", Utf16Bytes(u"\u00E9\n").substr(2), M::Unicode, M::Unicode, {u"\u00E9"}},
+        {"UTF-8", "\xEF\xBB\xBF\xC3\xBC\n\xF0\x9F\x8F\x83", M::Native, M::Native, {u"\u00FC", u"\U0001F3C3"}},
     };
     KTempFolder folder;
     for (const auto& c : cases) {
