@@ -230,40 +230,6 @@ TEST(EventFile, TruncatedDataIsRefusedAndLeavesTheEventEmpty) {
     }
 }
 
-TEST(EventFile, FieldSetsTravelWithTheirLists) {
-    class WordFieldSet : public ResultFieldSet {
-    public:
-        bool Relevant(const ResultRecord&) const override { return true; }
-        uint32_t Sequence() const override { return 1; }
-        void Store(KBinaryWriter& out) const override {
-            out.WriteWord(0x2000f);
-            out.WriteInt(value);
-        }
-        void Load(KBinaryReader& in) override {
-            if (in.ReadWord() != 0x2000f) throw KError(KErrorCode::kFileVersion);
-            value = in.ReadInt();
-        }
-        int32_t value = 0;
-    };
-    EventRecord source;
-    auto fieldSet = std::make_unique<WordFieldSet>();
-    fieldSet->value = 1234;
-    source.Results().SetFieldSet(std::move(fieldSet));
-    const auto bytes = Stored(source);
-
-    // A list without a field set keeps the stored block and writes it back unchanged.
-    EventRecord blind;
-    blind.Results().SetFieldSet(nullptr);
-    blind.Standings().SetFieldSet(nullptr);
-    ASSERT_EQ(LoadError(blind, bytes), 0);
-    EXPECT_EQ(Stored(blind), bytes);
-
-    EventRecord seeing;
-    seeing.Results().SetFieldSet(std::make_unique<WordFieldSet>());
-    ASSERT_EQ(LoadError(seeing, bytes), 0);
-    EXPECT_EQ(static_cast<WordFieldSet*>(seeing.Results().FieldSet())->value, 1234);
-}
-
 TEST(EventRecord, SettersNotifyRulesReachBothListsAndClearEmptiesEverything) {
     struct Counter : EventObserver {
         void BeforeEventChange(EventRecord&) override { ++before; }

@@ -188,6 +188,13 @@ TEST_F(FieldSetTest, FieldSetsTravelInTheEventAndOlderEventsKeepTheCurrentOnes) 
     EXPECT_EQ(set.SettingValues(), ResultsSet().SettingValues());
     EXPECT_EQ(static_cast<FieldSet*>(loaded.Standings().FieldSet())->Columns(), StandingsSet().Columns());
 
+    // A list without a field set keeps the stored block and writes it back unchanged.
+    EventRecord blind, copy;
+    blind.Results().SetFieldSet(nullptr);
+    storeAndLoad(event, blind);
+    storeAndLoad(blind, copy);
+    EXPECT_EQ(static_cast<FieldSet*>(copy.Results().FieldSet())->Filters(), ResultsSet().Filters());
+
     EventRecord older;  // as written before field sets were stored
     older.Results().SetFieldSet(nullptr);
     storeAndLoad(older, event);

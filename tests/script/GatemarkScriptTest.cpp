@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "script/TSourceScript.h"
+#include "script/ScriptTestSupport.h"
 
 namespace {
 
@@ -15,7 +15,7 @@ const std::string kExample =
     "2\t\t205\tBo Kim\tRiverside\t15:04.8\t3.6\t\t\t0\r\n\x03";
 
 const std::string kEventFields =
-    "Official=Unofficial EventName=Boys 5K Wind= EventNumber=12 RoundNumber=1 HeatNumber=1 "
+    "Results: Official=Unofficial EventName=Boys 5K Wind= EventNumber=12 RoundNumber=1 HeatNumber=1 "
     "StartType=Mass NumberOfParticipants=3";
 const std::string kAnnFields =
     " Place=1 Lane= Id=101 Name=Ann Lee Affiliation=Northfield Time=15:01.2 DeltaTime= "
@@ -24,20 +24,11 @@ const std::string kBoFields =
     " Place=2 Lane= Id=205 Name=Bo Kim Affiliation=Riverside Time=15:04.8 DeltaTime=3.6 "
     "CumulativeSplitTime= LastSplitTime= Laps=0";
 
-// Each delivered message as "name=value ..." with "?" after a field that did not match.
 std::vector<std::string> Deliveries(const std::string& bytes) {
-    VRegisters registers{};
-    std::vector<std::string> messages;
-    TSourceScript script(registers, 32768, [&messages](const TMessageDefinition& definition) {
-        std::string text;
-        for (const TFieldSpec& field : definition.Fields())
-            text += (text.empty() ? "" : " ") + ToUtf8(field.text) + "=" + ToUtf8(field.value) +
-                    (field.matched ? "" : "?");
-        messages.push_back(text);
-    });
-    EXPECT_TRUE(script.Load(KESTRUN_SOURCE_DIR "/data/Gatemark.kss"));
-    for (const char c : bytes) script.Feed(static_cast<KChar>(static_cast<unsigned char>(c)));
-    return messages;
+    Receiver receiver;
+    EXPECT_TRUE(receiver.script.Load(KESTRUN_SOURCE_DIR "/data/Gatemark.kss"));
+    receiver.Feed(bytes);
+    return receiver.messages;
 }
 
 }  // namespace
@@ -61,7 +52,7 @@ TEST(GatemarkScript, ProtocolMessagesAreCutIntoTheFieldsInputUpdatesRead) {
         {"messages cut inside a line or inside the event line spoil no later message",
          kExample.substr(0, 88) + kExample + kExample.substr(0, 20) + kExample,
          {kEventFields + kAnnFields + " Place=2 Lane= Id=205", kEventFields + kAnnFields + kBoFields,
-          "Official=Unofficial", kEventFields + kAnnFields + kBoFields}},
+          "Results: Official=Unofficial", kEventFields + kAnnFields + kBoFields}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -5,35 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "script/ScriptTestSupport.h"
 #include "settings/KRegistry.h"
 #include "support/KTempFolder.h"
 
 namespace {
-
-// Each delivered message as "definition: name=value name=value?" (? marks a field that did not match).
-class Receiver {
-public:
-    explicit Receiver(size_t capacity = 32768)
-        : script(registers, capacity, [this](const TMessageDefinition& d) { Record(d); }) {}
-
-    /// Each byte one character; "^" stands for STX and "$" for ETX.
-    void Feed(std::string_view bytes) {
-        for (const char c : bytes)
-            script.Feed(c == '^' ? 2 : c == '$' ? 3 : static_cast<KChar>(static_cast<unsigned char>(c)));
-    }
-
-    VRegisters registers{};
-    TSourceScript script;
-    std::vector<std::string> messages;
-
-private:
-    void Record(const TMessageDefinition& definition) {
-        std::string text = ToUtf8(definition.Name()) + ":";
-        for (const TFieldSpec& field : definition.Fields())
-            text += " " + ToUtf8(field.text) + "=" + ToUtf8(field.value) + (field.matched ? "" : "?");
-        messages.push_back(text);
-    }
-};
 
 std::string Lines(int count, std::string_view line) {
     std::string text = "^a;b;c;";
