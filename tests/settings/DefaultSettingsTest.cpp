@@ -20,20 +20,12 @@ KString PathOf(KStringView line) { return KString(line.substr(0, line.find(u':')
 
 /// Keys that only come to exist at run time (created by their owners, or by the user) and are
 /// documented all the same.
-const std::set<KString> kOptionalKeys = {u"Event\\Results\\Fields\\Defaults",
-                                         u"Event\\Standings\\Fields\\Defaults",
-                                         u"Sources\\Scripts",
-                                         u"Scoreboards\\Period",
-                                         u"Scoreboards\\KeepAlive",
-                                         u"Scoreboards\\Scripts",
-                                         u"Scoreboards\\1\\AlwaysPage",
-                                         u"Scoreboards\\1\\Official",
-                                         u"Scoreboards\\1\\Unofficial",
-                                         u"Scoreboards\\1\\NoWind",
-                                         u"Scoreboards\\1\\AutomaticStart",
-                                         u"Scoreboards\\1\\ManualStart",
-                                         u"Scoreboards\\1\\ClockArmed",
-                                         u"Scoreboards\\1\\ClockRunning"};
+const std::set<KString> kOptionalKeys(
+    {u"Event\\Results\\Fields\\Defaults", u"Event\\Standings\\Fields\\Defaults", u"Sources\\Scripts",
+     u"Scoreboards\\Period", u"Scoreboards\\KeepAlive", u"Scoreboards\\Scripts",
+     u"Scoreboards\\1\\AlwaysPage", u"Scoreboards\\1\\Official", u"Scoreboards\\1\\Unofficial",
+     u"Scoreboards\\1\\NoWind", u"Scoreboards\\1\\AutomaticStart", u"Scoreboards\\1\\ManualStart",
+     u"Scoreboards\\1\\ClockArmed", u"Scoreboards\\1\\ClockRunning"});
 
 class DefaultSettingsTest : public ::testing::Test {
 protected:

@@ -165,16 +165,11 @@ TEST(KRegistryWrite, NodesWriteTheirLineFormWithFullPathsAndReadBackIdentical) {
     tree.AddTable({u"A\\:Kind,3=", u"A\\I:Int,2,-5,10=0x10", u"A\\F:Float,1,-1.5,9.25=0.5", u"A\\R:Rat=6/4",
                    u"A\\B:Bool,5=7", u"A\\1\\:=", u"A\\1\\S:String,1=0,0,40,15,Left=x\\n",
                    u"\u00C9t\u00E9\\:=", u"\u00C9t\u00E9\\Caf\u00E9:String=\u00E0"});
-    const std::vector<KString> expected = {u"\\:,1=",
-                                           u"\\A\\:Kind,3=",
-                                           u"\\A\\I:Int,2,-5,10=16",
-                                           u"\\A\\F:Float,1,-1.500000,9.250000=0.500000",
-                                           u"\\A\\R:Rat,1=1 1/2",
-                                           u"\\A\\B:Bool,5=1",
-                                           u"\\A\\1\\:,1=",
-                                           u"\\A\\1\\S:String,1=0,0,40,15,Left=x\\n",
-                                           u"\\\u00C9t\u00E9\\:,1=",
-                                           u"\\\u00C9t\u00E9\\Caf\u00E9:String,1=\u00E0"};
+    const std::vector<KString> expected({u"\\:,1=", u"\\A\\:Kind,3=", u"\\A\\I:Int,2,-5,10=16",
+                                         u"\\A\\F:Float,1,-1.500000,9.250000=0.500000", u"\\A\\R:Rat,1=1 1/2",
+                                         u"\\A\\B:Bool,5=1", u"\\A\\1\\:,1=",
+                                         u"\\A\\1\\S:String,1=0,0,40,15,Left=x\\n", u"\\\u00C9t\u00E9\\:,1=",
+                                         u"\\\u00C9t\u00E9\\Caf\u00E9:String,1=\u00E0"});
     EXPECT_EQ(Lines(tree), expected);
     KRegistry copy;
     for (const KString& line : expected) ASSERT_NE(copy.Define(line), nullptr) << ToUtf8(line);
