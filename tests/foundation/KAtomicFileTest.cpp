@@ -33,65 +33,57 @@ void SaveText(const std::filesystem::path& path, const std::string& bytes, bool 
     if (commit) writer.Commit();
 }
 
-const std::pair<const char*, Save> kWriters[] = {{"bytes", SaveBytes}, {"text", SaveText}};
+class SaveThenRename : public ::testing::TestWithParam<Save> {
+protected:
+    const Save save = GetParam();
+    KTempFolder folder;
+};
+
+INSTANTIATE_TEST_SUITE_P(BytesAndText, SaveThenRename, ::testing::Values(SaveBytes, SaveText));
 
 }  // namespace
 
-TEST(SaveThenRename, CommitReplacesTheTargetExactlyAndKeepsItsPermissions) {
+TEST_P(SaveThenRename, CommitReplacesTheTargetExactlyAndKeepsItsPermissions) {
     const std::string bytes("\0\x01\xFFztail", 8);
-    for (const auto& [name, writer] : kWriters) {
-        const auto& save = writer;  // clang 14 cannot capture a structured binding
-        KTempFolder folder;
-        WriteBytes(folder / "data.bin", "old");
-        ::chmod((folder / "data.bin").c_str(), 0640);
-        save(folder / "data.bin", bytes, true);
-        EXPECT_EQ(ReadBytes(folder / "data.bin"), bytes) << name;
-        EXPECT_EQ(CountEntries(folder.Path()), 1u) << name;
-        struct stat info {};
-        ASSERT_EQ(::stat((folder / "data.bin").c_str(), &info), 0);
-        EXPECT_EQ(info.st_mode & 07777, 0640u) << name;
-        save(folder / "a" / "b" / "new.bin", "x", true);  // missing folders are created
-        EXPECT_EQ(ReadBytes(folder / "a" / "b" / "new.bin"), "x") << name;
-    }
+    WriteBytes(folder / "data.bin", "old");
+    ::chmod((folder / "data.bin").c_str(), 0640);
+    save(folder / "data.bin", bytes, true);
+    EXPECT_EQ(ReadBytes(folder / "data.bin"), bytes);
+    EXPECT_EQ(CountEntries(folder.Path()), 1u);
+    struct stat info {};
+    ASSERT_EQ(::stat((folder / "data.bin").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    save(folder / "a" / "b" / "new.bin", "x", true);  // missing folders are created
+    EXPECT_EQ(ReadBytes(folder / "a" / "b" / "new.bin"), "x");
 }
 
-TEST(SaveThenRename, AbandonedOrFailedSaveKeepsTheOldFileAndLeavesNoTemporary) {
-    for (const auto& [name, writer] : kWriters) {
-        const auto& save = writer;  // clang 14 cannot capture a structured binding
-        KTempFolder folder;
-        WriteBytes(folder / "data.bin", "old");
-        save(folder / "data.bin", std::string(10000, 'n'), false);
-        EXPECT_EQ(ReadBytes(folder / "data.bin"), "old") << name;
-        EXPECT_EQ(CountEntries(folder.Path()), 1u) << name;
+TEST_P(SaveThenRename, AbandonedOrFailedSaveKeepsTheOldFileAndLeavesNoTemporary) {
+    WriteBytes(folder / "data.bin", "old");
+    save(folder / "data.bin", std::string(10000, 'n'), false);
+    EXPECT_EQ(ReadBytes(folder / "data.bin"), "old");
+    EXPECT_EQ(CountEntries(folder.Path()), 1u);
 
-        // The size limit makes writing fail the way a full disk does, even for root.
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit saved{};
-        ::getrlimit(RLIMIT_FSIZE, &saved);
-        rlimit small = saved;
-        small.rlim_cur = 100;
-        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-        const auto error = CaughtError([&] { save(folder / "data.bin", std::string(10000, 'n'), true); });
-        ::setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, SIG_DFL);
-        EXPECT_EQ(error, std::make_pair(KErrorCode::kFileWrite, EFBIG)) << name;
-        EXPECT_EQ(ReadBytes(folder / "data.bin"), "old") << name;
-        EXPECT_EQ(CountEntries(folder.Path()), 1u) << name;
-    }
+    // The size limit makes writing fail the way a full disk does, even for root.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit small = saved;
+    small.rlim_cur = 100;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const auto error = CaughtError([&] { save(folder / "data.bin", std::string(10000, 'n'), true); });
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, SIG_DFL);
+    EXPECT_EQ(error, std::make_pair(KErrorCode::kFileWrite, EFBIG));
+    EXPECT_EQ(ReadBytes(folder / "data.bin"), "old");
+    EXPECT_EQ(CountEntries(folder.Path()), 1u);
 }
 
-TEST(SaveThenRename, FolderInTheWayRaisesOpenOrCloseErrorAndLeavesNoTemporary) {
-    for (const auto& [name, writer] : kWriters) {
-        const auto& save = writer;  // clang 14 cannot capture a structured binding
-        KTempFolder folder;
-        WriteBytes(folder / "file", "x");
-        EXPECT_EQ(CaughtError([&] { save(folder / "file" / "sub" / "out.txt", "x", true); }).first,
-                  KErrorCode::kFileOpen)
-            << name;
-        std::filesystem::create_directories(folder / "target" / "inside");
-        EXPECT_EQ(CaughtError([&] { save(folder / "target", "x", true); }).first, KErrorCode::kFileClose)
-            << name;
-        EXPECT_TRUE(std::filesystem::is_directory(folder / "target" / "inside")) << name;
-        EXPECT_EQ(CountEntries(folder.Path()), 2u) << name;
-    }
+TEST_P(SaveThenRename, FolderInTheWayRaisesOpenOrCloseErrorAndLeavesNoTemporary) {
+    WriteBytes(folder / "file", "x");
+    EXPECT_EQ(CaughtError([&] { save(folder / "file" / "sub" / "out.txt", "x", true); }).first,
+              KErrorCode::kFileOpen);
+    std::filesystem::create_directories(folder / "target" / "inside");
+    EXPECT_EQ(CaughtError([&] { save(folder / "target", "x", true); }).first, KErrorCode::kFileClose);
+    EXPECT_TRUE(std::filesystem::is_directory(folder / "target" / "inside"));
+    EXPECT_EQ(CountEntries(folder.Path()), 2u);
 }

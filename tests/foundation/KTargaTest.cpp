@@ -56,22 +56,18 @@ std::vector<uint8_t> Targa(int width, int height, int bits, int descriptor,
 }  // namespace
 
 TEST(KTarga, FixturesDecodeToTheTestPicture) {
-    struct Case {
-        const char* file;
-        bool upsideDown;
-    };
     // Three of the files store the white row first under a bottom-up descriptor,
     // so they show the picture upside down.
-    const Case cases[] = {{"rgb24_topdown.tga", false},
-                          {"rgb16_bottomup.tga", false},
-                          {"rgb24_bottomup.tga", true},
-                          {"rgb24_with_id.tga", true},
-                          {"rgb32_bottomup.tga", true}};
-    for (const auto& c : cases) {
-        const KImage image = LoadTarga(kData / c.file);
-        EXPECT_EQ(image.width, 6) << c.file;
-        EXPECT_EQ(image.height, 4) << c.file;
-        EXPECT_EQ(image.pixels, Picture(c.upsideDown)) << c.file;
+    const std::vector<const char*> files[] = {
+        {"rgb24_topdown.tga", "rgb16_bottomup.tga"},
+        {"rgb24_bottomup.tga", "rgb24_with_id.tga", "rgb32_bottomup.tga"}};
+    for (const bool upsideDown : {false, true}) {
+        for (const char* file : files[upsideDown]) {
+            const KImage image = LoadTarga(kData / file);
+            EXPECT_EQ(image.width, 6) << file;
+            EXPECT_EQ(image.height, 4) << file;
+            EXPECT_EQ(image.pixels, Picture(upsideDown)) << file;
+        }
     }
 }
 
