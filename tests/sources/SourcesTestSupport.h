@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "foundation/KString.h"
+#include "scoring/EventRecord.h"
 #include "script/TSourceScript.h"
 
 /// STX, the event fields each ending with a tab (the last with CR LF), one line per result, ETX.
@@ -57,4 +58,17 @@ inline std::vector<TFieldSpec> Fields(const std::string& update) {
 inline KString LogText(const KString& line) {
     const size_t colon = line.find(u": ", 3);
     return colon == KString::npos ? line : line.substr(colon + 2);
+}
+
+/// Each result in list order: "id first/last affiliation time laps place", joined by "; ".
+inline std::string Describe(EventRecord& event) {
+    std::string text;
+    EventRecord::ScopedLock lock(event);
+    for (ResultRecord& r : event.Results().Sorted()) {
+        text +=
+            (text.empty() ? "" : "; ") + ToUtf8(r.Id() + u" " + r.FirstName() + u"/" + r.LastName() + u" " +
+                                                r.Affiliation() + u" " + r.FormatTimeField(r.Time()) + u" " +
+                                                ToKString(r.LapsToGo()) + u" " + ToKString(r.Place()));
+    }
+    return text;
 }

@@ -12,19 +12,6 @@
 
 namespace {
 
-/// Each result in list order: "id first/last affiliation time laps place", joined by "; ".
-std::string Describe(EventRecord& event) {
-    std::string text;
-    EventRecord::ScopedLock lock(event);
-    for (ResultRecord& r : event.Results().Sorted()) {
-        text +=
-            (text.empty() ? "" : "; ") + ToUtf8(r.Id() + u" " + r.FirstName() + u"/" + r.LastName() + u" " +
-                                                r.Affiliation() + u" " + r.FormatTimeField(r.Time()) + u" " +
-                                                ToKString(r.LapsToGo()) + u" " + ToKString(r.Place()));
-    }
-    return text;
-}
-
 const char kRace[] =
     "EventName=Boys 5K|Place=1|Id=11|Name=Ann Lee|Affiliation=AAA|Time=17:01.2|Laps=0|"
     "Place=2|Id=12|Name= Bo |Affiliation=BBB|Time=17:05.31|Laps=";

@@ -66,14 +66,6 @@ protected:
     bool ReadUpTo(unsigned long long count) {
         return PollFor([&] { return sources->CharsRead() >= count; });
     }
-    std::vector<std::string> Results() {
-        std::vector<std::string> lines;
-        EventRecord& event = sources->Event();
-        EventRecord::ScopedLock lock(event);
-        for (ResultRecord& r : event.Results().Sorted())
-            lines.push_back(ToUtf8(r.Id() + u" " + r.Affiliation() + u" " + r.FormatTimeField(r.Time())));
-        return lines;
-    }
 
     KRegistry settings;
     KTempFolder program;
@@ -191,8 +183,8 @@ TEST_F(SourcesTest, GarbageBetweenAndInsideMessagesLeavesReceivedResultsAlone) {
         ASSERT_TRUE(ReadUpTo(sent));
     };
     send(ResultsMessage("Boys 5K", kTwoRunners));
-    const std::vector<std::string> received = Results();
-    ASSERT_EQ(received.size(), 2u);
+    const std::string received = Describe(sources->Event());
+    ASSERT_EQ(received, "11 Ann/Lee AAA 17:01.20 0 1; 12 Bo/Day BBB 17:05.31 0 2");
 
     std::mt19937 random(13);
     std::string noise(3000, '\0');
@@ -204,8 +196,9 @@ TEST_F(SourcesTest, GarbageBetweenAndInsideMessagesLeavesReceivedResultsAlone) {
         "Boys 5K", {{"1", "11", "Ann Lee", "AAA", "17:00.00"}, {"3", "13", "Cy", "CCC", "18:00"}});
     std::string inside = noise.substr(0, 300);
     std::erase(inside, '\x03');
-    const std::vector<std::string> updated = {"11 AAA 17:00.00", "12 BBB 17:05.31", "13 CCC 18:00"};
-    const std::pair<std::string, const std::vector<std::string>&> garbage[] = {
+    const std::string updated =
+        "11 Ann/Lee AAA 17:00.00 0 1; 12 Bo/Day BBB 17:05.31 0 2; 13 /Cy CCC 18:00 0 3";
+    const std::pair<std::string, const std::string&> garbage[] = {
         {noise, received},                                       // random bytes between messages
         {later.substr(0, later.size() / 2) + later, received},   // a message cut short by the next
         {later.substr(0, later.size() - 1) + inside, received},  // a missing trailer ...
@@ -216,7 +209,7 @@ TEST_F(SourcesTest, GarbageBetweenAndInsideMessagesLeavesReceivedResultsAlone) {
     };
     for (const auto& [bytes, expected] : garbage) {
         send(bytes);
-        EXPECT_EQ(Results(), expected);
+        EXPECT_EQ(Describe(sources->Event()), expected);
     }
     EventRecord::ScopedLock lock(sources->Event());
     EXPECT_EQ(sources->Event().Standings().Size(), 3u) << "the standings follow each update";

@@ -21,6 +21,7 @@ TEST(StoreSchedule, StoresAfterAQuietMomentOrAtTheLatestSoonAfterAndAtMostOnceAS
          12000,
          0},
         {"not within a second of the last store", {10000}, 9800, 10300, 500},
+        {"a store leaves nothing pending", {}, 400, 500, -1},
     };
     for (const Case& c : cases) {
         TStoreSchedule schedule;
@@ -31,8 +32,4 @@ TEST(StoreSchedule, StoresAfterAQuietMomentOrAtTheLatestSoonAfterAndAtMostOnceAS
         for (const long long at : c.updates) schedule.Updated(at);
         EXPECT_EQ(schedule.DueInMs(c.now), c.dueIn) << c.name;
     }
-    TStoreSchedule schedule;
-    schedule.Updated(0);
-    schedule.Stored(400);
-    EXPECT_EQ(schedule.DueInMs(500), -1) << "a store leaves nothing pending";
 }
