@@ -1,15 +1,13 @@
 // A meet survives a crash: Kestrun killed outright in the middle of a simulated race comes back
 // with the results it had received a few seconds before.
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 
 #include <span>
 #include <thread>
 
 #include "SimPort.h"
 #include "SimRace.h"
-#include "ports/KSocket.h"
+#include "ports/KSocketTestSupport.h"
 #include "scoring/EventFile.h"
 #include "scoring/EventRecord.h"
 #include "support/KKestrunProcess.h"
@@ -22,14 +20,7 @@ TEST(SimKill, KilledMidRaceKestrunRestartsWithTheResultsOfAFewSecondsBefore) {
     KTempFolder home;
     const std::filesystem::path data = home / "Documents" / "Velmar" / "Kestrun";
     std::filesystem::create_directories(data);
-    // A TCP port nothing listens on now.
-    KSocketHandle probe(::socket(AF_INET, SOCK_STREAM, 0));
-    sockaddr_in local = MakeSocketAddress(INADDR_LOOPBACK, 0);
-    socklen_t length = sizeof local;
-    ::bind(probe.Get(), reinterpret_cast<const sockaddr*>(&local), sizeof local);
-    ::getsockname(probe.Get(), reinterpret_cast<sockaddr*>(&local), &length);
-    const std::string port = std::to_string(ntohs(local.sin_port));
-    probe.Reset();
+    const std::string port = std::to_string(FreePort(SOCK_STREAM));  // nothing listens on it now
     WriteBytes(
         data / "Kestrun.cfg",
         "Registry Version: 1.00\r\n\\:,1=\r\n\\Sources\\1\\SerialPort:String=-2,127.0.0.1," + port + "\r\n");
