@@ -3,7 +3,7 @@
 // What the sources' tests share: a results script of the timing system's shape, messages in it,
 // and an update's fields written as text.
 
-#include <algorithm>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -43,21 +43,13 @@ inline std::string ResultsMessage(const std::string& eventName, const std::vecto
 /// An update's fields from "Name=value|Name=value...".
 inline std::vector<TFieldSpec> Fields(const std::string& update) {
     std::vector<TFieldSpec> fields;
-    for (size_t start = 0; start <= update.size();) {
-        const size_t end = std::min(update.find('|', start), update.size());
-        const std::string item = update.substr(start, end - start);
+    std::istringstream items(update);
+    for (std::string item; std::getline(items, item, '|');) {
         const size_t equals = item.find('=');
         fields.push_back(
             {FromUtf8(item.substr(0, equals)), -1, {}, {}, true, FromUtf8(item.substr(equals + 1))});
-        start = end + 1;
     }
     return fields;
-}
-
-/// The text of an activity-log line without its category, date and time.
-inline KString LogText(const KString& line) {
-    const size_t colon = line.find(u": ", 3);
-    return colon == KString::npos ? line : line.substr(colon + 2);
 }
 
 /// Each result in list order: "id first/last affiliation time laps place", joined by "; ".
