@@ -1,50 +1,121 @@
 #pragma once
 
-// What the application's tests share: alerts answered without a screen, and an argument
-// vector for the Qt application each test builds.
+// What the application's tests share: alerts answered without a screen, an argument vector for
+// the Qt application each test builds, and a whole application run in folders of its own.
 
+#include <gtest/gtest.h>
+
+#include <QTimer>
 #include <deque>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "app/TZApplication.h"
 #include "foundation/KAlerts.h"
 #include "support/KTempFolder.h"
 
 class FakeAlerts : public KAlerts {
 public:
-    struct Shown {
-        std::string kind;  // "error", "message" or "confirm"
-        KString title;
-        KString text;
-    };
-
-    void ShowError(const KString& title, const KString& text) override {
-        shown.push_back({"error", title, text});
-    }
-    void ShowMessage(const KString& title, const KString& text) override {
-        shown.push_back({"message", title, text});
-    }
+    void ShowError(const KString& title, const KString& text) override { Add("error", title, text); }
+    void ShowMessage(const KString& title, const KString& text) override { Add("message", title, text); }
     bool Confirm(const KString& title, const KString& text, KAlertButtons, KAlertButton,
                  KAlertSymbol) override {
-        shown.push_back({"confirm", title, text});
+        Add("confirm", title, text);
         const bool answer = answers.empty() || answers.front();
         if (!answers.empty()) answers.pop_front();
         return answer;
     }
 
-    std::vector<KString> Texts(const std::string& kind) const {
-        std::vector<KString> texts;
-        for (const Shown& s : shown)
-            if (s.kind == kind) texts.push_back(s.text);
+    std::vector<std::string> Texts(const std::string& kind) const {
+        std::vector<std::string> texts;
+        for (const std::string& s : shown)
+            if (s.starts_with(kind + "|")) texts.push_back(s.substr(s.rfind('|') + 1));
         return texts;
     }
 
-    std::vector<Shown> shown;
-    std::deque<bool> answers;  // Confirm answers in order; true once they run out
+    std::vector<std::string> shown;  // "kind|title|text", kind "error", "message" or "confirm"
+    std::deque<bool> answers;        // Confirm answers in order; true once they run out
+
+private:
+    void Add(const std::string& kind, const KString& title, const KString& text) {
+        shown.push_back(kind + "|" + ToUtf8(title) + "|" + ToUtf8(text));
+    }
 };
 
 struct QtArguments {
     int argc = 1;
     char name[16] = "Kestrun";
     char* argv[2] = {name, nullptr};
+};
+
+// An application whose hooks and idle passes a test can act in.
+class TestApplication : public TZApplication {
+public:
+    using TZApplication::TZApplication;
+
+    std::function<void(TestApplication&, const std::string&)> onHook;
+    std::function<void(TestApplication&, int)> onIdle;
+    bool WokenByDescriptor() const { return !WokenDescriptors().empty(); }
+
+protected:
+    void StartupHook(const std::string& name) override {
+        TZApplication::StartupHook(name);
+        if (onHook) onHook(*this, name);
+    }
+    bool Idle(int count) override {
+        const bool again = TZApplication::Idle(count);
+        if (onIdle) onIdle(*this, count);
+        return again;
+    }
+};
+
+// Program, documents and runtime folders of one run; the program folder holds the resource file.
+class AppTest : public ::testing::Test {
+protected:
+    AppTest() {
+        for (const std::filesystem::path& folder : {program, documents, runtime})
+            std::filesystem::create_directories(folder);
+        std::filesystem::copy_file(std::filesystem::path(KESTRUN_PROGRAM).parent_path() / "Kestrun.rcc",
+                                   program / "Kestrun.rcc");
+    }
+
+    TestApplication& Make(KStringView locale = u"en_US", bool controlShiftHeld = false) {
+        app.reset();  // one Qt application at a time
+        alerts.shown.clear();
+        const TZApplicationSetup setup{program / "Kestrun",
+                                       documents,
+                                       runtime,
+                                       &alerts,
+                                       false,
+                                       [controlShiftHeld] { return controlShiftHeld; },
+                                       KString(locale)};
+        app = std::make_unique<TestApplication>(
+            arguments.argc, arguments.argv, TCommandLine(setup.programFile.string(), "-noserialport"), setup);
+        return *app;
+    }
+
+    /// Runs the program; once it runs, calls `whileRunning` and then, unless told not to,
+    /// closes the main window as an operator would.
+    int Run(std::function<void(TestApplication&)> whileRunning = {}, bool close = true) {
+        if (!app) Make();
+        app->onHook = [other = app->onHook, whileRunning, close](TestApplication& self,
+                                                                 const std::string& name) {
+            if (other) other(self, name);
+            if (name != "LoadEvent") return;
+            if (whileRunning) whileRunning(self);
+            if (close) QTimer::singleShot(0, self.MainWindow(), [&self] { self.MainWindow()->close(); });
+        };
+        return app->Run();
+    }
+
+    KTempFolder root;
+    std::filesystem::path program = root / "program";
+    std::filesystem::path documents = root / "documents";
+    std::filesystem::path runtime = root / "run";
+    std::filesystem::path data = documents / "Velmar" / "Kestrun";
+    FakeAlerts alerts;
+    QtArguments arguments;
+    std::unique_ptr<TestApplication> app;
 };

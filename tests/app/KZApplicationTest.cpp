@@ -31,11 +31,15 @@ protected:
     void UnhandledException() override { ++exceptions; }
 };
 
+class KZApplicationTest : public ::testing::Test {
+protected:
+    QtArguments arguments;
+    LoopApplication app{arguments.argc, arguments.argv};
+};
+
 }  // namespace
 
-TEST(KZApplication, IdleCounterCountsPassesStopsOnFalseAndRestartsAfterAnEvent) {
-    QtArguments arguments;
-    LoopApplication app(arguments.argc, arguments.argv);
+TEST_F(KZApplicationTest, IdleCounterCountsPassesStopsOnFalseAndRestartsAfterAnEvent) {
     bool posted = false;
     app.idle = [&](int count) {
         if (count == 2 && !posted) {
@@ -54,9 +58,7 @@ TEST(KZApplication, IdleCounterCountsPassesStopsOnFalseAndRestartsAfterAnEvent) 
     EXPECT_EQ((std::vector<int>(app.counts.begin(), app.counts.begin() + 4)), (std::vector<int>{0, 1, 2, 0}));
 }
 
-TEST(KZApplication, FlushEndsWhenNoEventWaitsWithoutCallingTheIdleHook) {
-    QtArguments arguments;
-    LoopApplication app(arguments.argc, arguments.argv);
+TEST_F(KZApplicationTest, FlushEndsWhenNoEventWaitsWithoutCallingTheIdleHook) {
     bool delivered = false;
     QTimer::singleShot(0, &app, [&] { delivered = true; });
     EXPECT_EQ(app.Control(nullptr, true), 0);
@@ -103,9 +105,7 @@ TEST(KZApplication, SignalClosesAModalDialogRunningItsOwnLoopAndEndsTheMainLoop)
     sigaction(SIGINT, &oldInt, nullptr);
 }
 
-TEST(KZApplication, ExceptionFromTheIdleHookIsReportedAndTheLoopGoesOn) {
-    QtArguments arguments;
-    LoopApplication app(arguments.argc, arguments.argv);
+TEST_F(KZApplicationTest, ExceptionFromTheIdleHookIsReportedAndTheLoopGoesOn) {
     app.idle = [&](int count) -> bool {
         if (count == 0) {
             throw std::runtime_error("idle work failed");
@@ -118,9 +118,7 @@ TEST(KZApplication, ExceptionFromTheIdleHookIsReportedAndTheLoopGoesOn) {
     EXPECT_EQ(app.counts, (std::vector<int>{0, 1}));
 }
 
-TEST(KZApplication, ObjectsDeletedLaterAreDeletedByTheLoop) {
-    QtArguments arguments;
-    LoopApplication app(arguments.argc, arguments.argv);
+TEST_F(KZApplicationTest, ObjectsDeletedLaterAreDeletedByTheLoop) {
     bool destroyed = false;
     bool asked = false;
     auto* object = new QObject;

@@ -51,12 +51,6 @@ pid_t StartHoldingCopy(const std::filesystem::path& folder, int output) {
     return child;
 }
 
-void Stop(pid_t child) {
-    ::kill(child, SIGKILL);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-}
-
 }  // namespace
 
 TEST(TInstanceCounter, CopiesStartedAtOnceEachCountDifferentlyAndKilledOnesLeaveNoFalseCount) {
@@ -79,7 +73,7 @@ TEST(TInstanceCounter, CopiesStartedAtOnceEachCountDifferentlyAndKilledOnesLeave
         ::close(reader);
     }
     EXPECT_EQ(TInstanceCounter(folder.Path()).Count(), kCopies + 1);  // while they run
-    for (const pid_t child : children) Stop(child);
+    for (const pid_t child : children) ::kill(child, SIGKILL), ::waitpid(child, nullptr, 0);
     std::sort(counts.begin(), counts.end());
     EXPECT_EQ(counts, (std::vector<int>{1, 2, 3, 4, 5, 6}));
     EXPECT_EQ(TInstanceCounter(folder.Path()).Count(), 1);
