@@ -51,6 +51,11 @@ TEST(VCommandLanguage, EscapesAndCursorCommandsEditTheOutputText) {
         {"fill character from X", uR"(AB\X\2a\Ic3)", u"AB***"},
         {"no number token keeps X", uR"(\X3\Lzz\+1)", u"z", {}, {{1, 3}}},
         {"unknown command resets X", uR"(\X3\Q1\+1)", u"", {}, {{1, 1}}},
+        // Once full, further characters are dropped and the cursor stays inside the text.
+        {"insertions stop at the growth limit",
+         uR"(AB\U1\I0x\B1)",
+         u"A" + KString(10 + kMaxExpansionGrowth, u' '),
+         {{1, INT32_MAX}}},
     };
     for (const Case& c : cases) Check(c);
 }
@@ -154,12 +159,6 @@ TEST(VCommandLanguage, StopTestEndsTheLineOnlyInScoreboardScripts) {
 
     // Source scripts: no H and no "!", which are read and do nothing.
     Check({"source H", uR"(AB\He3CD\!1)", u"ABCD", {{1, 5}}, {{1, 5}}}, VCommandDialect::Source);
-}
-
-TEST(VCommandLanguage, InsertionsStopAtTheGrowthLimit) {
-    // Once full, further characters are dropped and the cursor stays inside the text.
-    const KStringView text = uR"(AB\U1\I0x\B1)";
-    Check({"huge pad", text, u"A" + KString(text.size() + kMaxExpansionGrowth - 2, u' '), {{1, INT32_MAX}}});
 }
 
 TEST(VCommandLanguage, NumberTokensAreOneDigitOrThreeCharacters) {

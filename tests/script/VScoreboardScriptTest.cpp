@@ -41,6 +41,12 @@ std::string Describe(const Script& script, int slot) {
     return text;
 }
 
+void Read(Script& script, const std::string& bytes) {
+    KTempFolder folder;
+    WriteBytes(folder / "a.vss", bytes);
+    ASSERT_TRUE(script.Load(folder / "a.vss"));
+}
+
 using S = VScriptSettings;
 
 /// Default scoreboard settings with one member changed.
@@ -91,19 +97,16 @@ TEST(VScoreboardScript, ReadingBuildsSectionsPagesAndFallbacks) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        KTempFolder folder;
-        WriteBytes(folder / "a.vss", c.bytes);
         Script script;
-        ASSERT_TRUE(script.Load(folder / "a.vss"));
+        ASSERT_NO_FATAL_FAILURE(Read(script, c.bytes));
         for (const auto& [slot, expected] : c.sections) EXPECT_EQ(Describe(script, slot), expected) << slot;
     }
 }
 
 TEST(VScoreboardScript, PagesAreFoundByNumberHeadersFallBackAndAMissingFileEmptiesTheTable) {
-    KTempFolder folder;
-    WriteBytes(folder / "a.vss", ";;ResultsHeader[5]\n0five\n;;ResultsHeader[1]\n0one\n;;Results[1]\n1%s\n");
     Script script;
-    ASSERT_TRUE(script.Load(folder / "a.vss"));
+    ASSERT_NO_FATAL_FAILURE(
+        Read(script, ";;ResultsHeader[5]\n0five\n;;ResultsHeader[1]\n0one\n;;Results[1]\n1%s\n"));
     EXPECT_EQ(script.PageOrFirst(Script::kResultsHeader, 1)->Number(), 1);
     EXPECT_EQ(script.PageOrFirst(Script::kResultsHeader, 3)->Number(), 5);
     EXPECT_EQ(script.FindPage(Script::kResults, 0), nullptr);
@@ -111,7 +114,7 @@ TEST(VScoreboardScript, PagesAreFoundByNumberHeadersFallBackAndAMissingFileEmpti
 
     // Reading a missing file empties the table; registers stay.
     script.Registers()[3] = 7;
-    EXPECT_FALSE(script.Load(folder / "missing.vss"));
+    EXPECT_FALSE(script.Load("no/such/folder/missing.vss"));
     EXPECT_EQ(script.Section(Script::kResultsHeader), nullptr);
     EXPECT_EQ(script.Registers()[3], 7);
 }
@@ -182,10 +185,8 @@ TEST(VScoreboardScript, LinesRenderTheirVariablesThroughFormatAndCommands) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        KTempFolder folder;
-        WriteBytes(folder / "a.vss", ";;" + std::string(c.section) + "\n" + ToUtf8(c.line) + "\n");
         Script script;
-        ASSERT_TRUE(script.Load(folder / "a.vss"));
+        ASSERT_NO_FATAL_FAILURE(Read(script, ";;" + std::string(c.section) + "\n" + ToUtf8(c.line) + "\n"));
         FakeHost host;
         host.settings = c.settings;
         VUpdateRecord record;
@@ -207,10 +208,8 @@ TEST(VScoreboardScript, LinesRenderTheirVariablesThroughFormatAndCommands) {
 }
 
 TEST(VScoreboardScript, ClockLineInTenthsRepeatsOnlyForNewSecondsOrAfterOnePointOneSeconds) {
-    KTempFolder folder;
-    WriteBytes(folder / "a.vss", ";;TimeRunning\n1\\X1\\=0%s\n;;TimeStopped\n1%s\n");
     Script script;
-    ASSERT_TRUE(script.Load(folder / "a.vss"));
+    ASSERT_NO_FATAL_FAILURE(Read(script, ";;TimeRunning\n1\\X1\\=0%s\n;;TimeStopped\n1%s\n"));
     struct Step {
         uint32_t tick;
         int tenths;
