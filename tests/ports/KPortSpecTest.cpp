@@ -17,7 +17,6 @@ TEST(KPortSpec, SerialSpecificationsReadEachFieldOrItsDefaultAndWriteBackCanonic
     };
     const Case cases[] = {
         {u"1,19200,7,E,2.0,250", {1, 19200, 1, 2, 2, 250}, true, u"1,19200,7,E,2.0,250"},
-        {u"1,9600,8,N,1.0", {1, 9600, 0, 0, 0, 0}, true, u"1,9600,8,N,1.0"},
         {u"1", {1, 9600, 0, 0, 0, 0}, false, u"1,9600,8,N,1.0"},
         {u"1,9600,9,N,1.0", {1, 9600, 0, 0, 0, 0}, false, u"1,9600,8,N,1.0"},
         {u"1,9600,8,N,1.2", {1, 9600, 0, 0, 0, 0}, false, u"1,9600,8,N,1.0"},
