@@ -153,9 +153,9 @@ TEST(KestrunBoard, MonitorShowsOurFramesAsTheBoardAndOtherBytesAsAHexDump) {
 TEST(KestrunBoard, ProgramShowsTheBoardThatKestrunConnectsToOverTcp) {
     BoardProcess board({"-2,127.0.0.1,0"});
     ASSERT_TRUE(board.ReadUntil("\n")) << board.output;
-    const size_t at = board.output.find("listening on 127.0.0.1:") + 23;
-    ASSERT_GT(at, 23u) << board.output;
-    KSocketHandle peer = Client(static_cast<uint16_t>(std::stoi(board.output.substr(at))));
+    const size_t at = board.output.find("listening on 127.0.0.1:");
+    ASSERT_NE(at, std::string::npos) << board.output;
+    KSocketHandle peer = Client(static_cast<uint16_t>(std::stoi(board.output.substr(at + 23))));
     // Noise first, as from a board that was switched on mid-stream, then the page in two pieces.
     SendText(peer, Framed("L01junk}{L01ju") + kPage.substr(0, 20));
     SendText(peer, kPage.substr(20));
