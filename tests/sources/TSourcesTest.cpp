@@ -29,13 +29,9 @@ protected:
         LoadDefaults(settings);
         WriteBytes(program / "Results.kss", kResultsScript);
         ports.Add(1, pty.Path());
-        Set(u"Sources\\1\\Script", u"Results.kss");
-        Set(u"Sources\\1\\SerialPort", kListenAnyPort);
+        AddSource(1, kListenAnyPort);
     }
 
-    void Set(KStringView path, KStringView value) {
-        ASSERT_NE(settings.Define(KString(path) + u":String=" + KString(value)), nullptr);
-    }
     /// Source n with all its keys, or without `missing`.
     void AddSource(int n, KStringView port, KStringView missing = u"") {
         const KString group = u"Sources\\" + ToKString(n) + u"\\";
