@@ -112,7 +112,7 @@ TEST(KSerialPortPanel, OffersThePortChoicesInOrderAndEnablesFieldsByPortCode) {
 
     const KPortField fields[] = {KPortField::Baud, KPortField::StopBits, KPortField::IPAddress,
                                  KPortField::IPPort};
-    // Baud, stop bits, IP address and IP port, by port code.
+    // Which of baud, stop bits, IP address and IP port are enabled (x: not), by port code.
     for (const auto& [code, expected] :
          std::map<int, std::string>({{0, "BSxx"}, {2, "BSxx"}, {-1, "xxAP"}, {-2, "xxxP"}, {-3, "xxAP"}})) {
         for (size_t i = 0; i < 4; ++i)
