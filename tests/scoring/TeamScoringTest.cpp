@@ -99,61 +99,44 @@ private:
 TEST_F(TeamScoringTest, ScoresFinishersByCrossCountryRules) {
     const struct {
         const char* meet;
-        ScoringRules rules;
         const char* unofficial;
         const char* finalized;      ///< the same as unofficial when null
         const char* topTeamPlaces;  ///< after finalizing
+        ScoringRules rules = {};
     } cases[] = {
-        {"A 1 2 3 4 5, B 6 7 8 9 10", {}, "A:1:15:5:5 | B:2:40:5:5", nullptr, "1 2 3 4 5"},
+        {"A 1 2 3 4 5, B 6 7 8 9 10", "A:1:15:5:5 | B:2:40:5:5", nullptr, "1 2 3 4 5"},
         // A's 6th and 7th push B down, its 8th does not: B scores 8+9+10+11+12.
-        {"A 1 2 3 4 5 6 7 8, B 9 10 11 12 13", {}, "A:1:15:7:8 | B:2:50:5:5", nullptr, "1 2 3 4 5 6 7"},
+        {"A 1 2 3 4 5 6 7 8, B 9 10 11 12 13", "A:1:15:7:8 | B:2:50:5:5", nullptr, "1 2 3 4 5 6 7"},
         // The runner after an unattached one gets 4 points when non-scoring runners displace, else 3.
-        {"A 1 2, UNA 3, A 4 5 6", {}, "A:1:18:5:5", nullptr, "1 2 4 5 6"},
-        {"A 1 2, UNA 3, A 4 5 6", {.unatDisplaces = false}, "A:1:15:5:5", nullptr, "1 2 4 5 6"},
+        {"A 1 2, UNA 3, A 4 5 6", "A:1:18:5:5", nullptr, "1 2 4 5 6"},
+        {"A 1 2, UNA 3, A 4 5 6", "A:1:15:5:5", nullptr, "1 2 4 5 6", {.unatDisplaces = false}},
         // Equal points: the 6th runner decides; a team without one loses; both without share the place.
         // Finalized, C is set aside and B wins outright.
-        {"A 1 3 8 9 11 12, C 2, B 4 5 6 7 10 13",
-         {},
-         "A:1:32:6:6 | B:2:32:6:6 | C:-1:2:1:1",
-         "B:1:27:6:6 | A:2:28:6:6 | C:-1:0:1:1",
-         "4 5 6 7 10 13"},
-        {"A 1 3 8 9 11 13, C 2, B 4 5 6 7 10 12",
-         {},
-         "B:1:32:6:6 | A:2:32:6:6 | C:-1:2:1:1",
-         "B:1:27:6:6 | A:2:28:6:6 | C:-1:0:1:1",
-         "4 5 6 7 10 12"},
-        {"A 1 3 8 9 11, C 2, B 4 5 6 7 10 12",
-         {},
-         "B:1:32:6:6 | A:2:32:5:5 | C:-1:2:1:1",
-         "B:1:27:6:6 | A:2:28:5:5 | C:-1:0:1:1",
-         "4 5 6 7 10 12"},
-        {"A 1 3 8 9 11, C 2, B 4 5 6 7 10",
-         {},
-         "A:1:32:5:5 | B:1:32:5:5 | C:-1:2:1:1",
-         "B:1:27:5:5 | A:2:28:5:5 | C:-1:0:1:1",
-         "4 5 6 7 10"},
+        {"A 1 3 8 9 11 12, C 2, B 4 5 6 7 10 13", "A:1:32:6:6 | B:2:32:6:6 | C:-1:2:1:1",
+         "B:1:27:6:6 | A:2:28:6:6 | C:-1:0:1:1", "4 5 6 7 10 13"},
+        {"A 1 3 8 9 11 13, C 2, B 4 5 6 7 10 12", "B:1:32:6:6 | A:2:32:6:6 | C:-1:2:1:1",
+         "B:1:27:6:6 | A:2:28:6:6 | C:-1:0:1:1", "4 5 6 7 10 12"},
+        {"A 1 3 8 9 11, C 2, B 4 5 6 7 10 12", "B:1:32:6:6 | A:2:32:5:5 | C:-1:2:1:1",
+         "B:1:27:6:6 | A:2:28:5:5 | C:-1:0:1:1", "4 5 6 7 10 12"},
+        {"A 1 3 8 9 11, C 2, B 4 5 6 7 10", "A:1:32:5:5 | B:1:32:5:5 | C:-1:2:1:1",
+         "B:1:27:5:5 | A:2:28:5:5 | C:-1:0:1:1", "4 5 6 7 10"},
         // Shared places share the points and the next place follows: A 1 + 2, B 2 + 4.
-        {"A 1 2, B 2 4", {.minRunners = 2, .numScorers = 2}, "A:1:3:2:2 | B:2:6:2:2", nullptr, "1 2"},
+        {"A 1 2, B 2 4", "A:1:3:2:2 | B:2:6:2:2", nullptr, "1 2", {.minRunners = 2, .numScorers = 2}},
         // B's first runner shares 8th place with A's 8th, who is not counted: B takes 8 points.
-        {"A 1 2 3 4 5 6 7 8, B 8 9 10 11 12", {}, "A:1:15:7:8 | B:2:50:5:5", nullptr, "1 2 3 4 5 6 7"},
+        {"A 1 2 3 4 5 6 7 8, B 8 9 10 11 12", "A:1:15:7:8 | B:2:50:5:5", nullptr, "1 2 3 4 5 6 7"},
         // Too-small teams keep their points unofficially; finalized, their runners stand behind
         // everyone, so the qualified teams score as if they had not run.
         {"D 1 2 3 4, A 5 6 7 8 9, B 10 11 12 13 14, S 15",
-         {},
          "A:1:35:5:5 | B:2:60:5:5 | D:-1:10:4:4 | S:-1:15:1:1",
-         "A:1:15:5:5 | B:2:40:5:5 | D:-1:0:4:4 | S:-1:0:1:1",
-         "5 6 7 8 9"},
+         "A:1:15:5:5 | B:2:40:5:5 | D:-1:0:4:4 | S:-1:0:1:1", "5 6 7 8 9"},
         // Finalized, too-small teams are scored behind everyone: more members first, then
         // fewer points (T 7 + 8 = 15 before U 6 + 12 = 18), whatever order their lines were made in.
-        {"A 1 2 3 4 5, U 6 20, T 7 8, W 9 10 11",
-         {},
-         "A:1:15:5:5 | W:-1:30:3:3 | T:-1:15:2:2 | U:-1:18:2:2",
-         "A:1:15:5:5 | W:-1:0:3:3 | T:-1:0:2:2 | U:-1:0:2:2",
-         "1 2 3 4 5"},
+        {"A 1 2 3 4 5, U 6 20, T 7 8, W 9 10 11", "A:1:15:5:5 | W:-1:30:3:3 | T:-1:15:2:2 | U:-1:18:2:2",
+         "A:1:15:5:5 | W:-1:0:3:3 | T:-1:0:2:2 | U:-1:0:2:2", "1 2 3 4 5"},
         // The settings are read at every calculation.
-        {"A 1 2 3 4", {}, "A:-1:10:4:4", "A:-1:0:4:4", "1 2 3 4"},
-        {"A 1 2 3 4", {.minRunners = 4}, "A:1:10:4:4", nullptr, "1 2 3 4"},
-        {"A 1 2 3 4", {.minRunners = 4, .numScorers = 2, .maxDisplacers = 0}, "A:1:3:2:4", nullptr, "1 2"},
+        {"A 1 2 3 4", "A:-1:10:4:4", "A:-1:0:4:4", "1 2 3 4"},
+        {"A 1 2 3 4", "A:1:10:4:4", nullptr, "1 2 3 4", {.minRunners = 4}},
+        {"A 1 2 3 4", "A:1:3:2:4", nullptr, "1 2", {.minRunners = 4, .numScorers = 2, .maxDisplacers = 0}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.meet);
