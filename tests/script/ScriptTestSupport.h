@@ -27,6 +27,13 @@ public:
             script.Feed(c == '^' ? 2 : c == '$' ? 3 : static_cast<KChar>(static_cast<unsigned char>(c)));
     }
 
+    /// The messages delivered so far, separated by " / ".
+    std::string Joined() const {
+        std::string text;
+        for (const std::string& m : messages) text += (text.empty() ? "" : " / ") + m;
+        return text;
+    }
+
     VRegisters registers{};
     TSourceScript script;
     std::vector<std::string> messages;

@@ -77,9 +77,7 @@ TEST(TSourceScript, DefinitionsCutTheStreamIntoMessagesOfFields) {
         ASSERT_TRUE(receiver.script.Load(folder / "a.kss"));
         EXPECT_FALSE(receiver.script.Load(folder / "missing.kss"));  // keeps the definitions
         receiver.Feed(c.input);
-        std::string messages;
-        for (const std::string& m : receiver.messages) messages += (messages.empty() ? "" : " / ") + m;
-        EXPECT_EQ(messages, c.messages);
+        EXPECT_EQ(receiver.Joined(), c.messages);
     }
 }
 
