@@ -189,26 +189,23 @@ TEST(EventFile, LoadsOlderVersions) {
 }
 
 TEST(EventFile, RefusesUnknownVersionsAndImpossibleCountsLeavingTheEventEmpty) {
-    std::vector<uint8_t> olderEvent = OldEventBytes();
-    olderEvent[0] = 0x03;  // 0x20003
-    std::vector<uint8_t> newerEvent = OldEventBytes();
-    newerEvent[0] = 0x08;  // 0x20008
-    std::vector<uint8_t> hugeText = OldEventBytes();
-    for (size_t i = 0; i < 4; ++i) hugeText[8 + i] = 0xFF;  // the first text's length
-    std::vector<uint8_t> manyEventTexts = OldEventBytes();
-    manyEventTexts[4] = 200;
+    const auto patched = [](size_t at, std::vector<uint8_t> values) {
+        std::vector<uint8_t> bytes = OldEventBytes();
+        std::copy(values.begin(), values.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at));
+        return bytes;
+    };
     const struct {
         std::vector<uint8_t> bytes;
         int error;
     } cases[] = {
-        {olderEvent, 3009},
-        {newerEvent, 3009},
+        {patched(0, {0x03}), 3009},  // 0x20003
+        {patched(0, {0x08}), 3009},  // 0x20008
         {OldEventBytes(0x20005), 3009},
         {OldEventBytes(0x20008), 3009},
         {OldEventBytes(0x20006, 7), 3009},
         {OldEventBytes(0x20006, 6, 0xFFFFFFFF), 3010},  // more records than the data can hold
-        {hugeText, 3010},
-        {manyEventTexts, 3010},
+        {patched(8, {0xFF, 0xFF, 0xFF, 0xFF}), 3010},   // the first text's length
+        {patched(4, {200}), 3010},                      // the count of event texts
     };
     for (const auto& c : cases) {
         EventRecord event;
