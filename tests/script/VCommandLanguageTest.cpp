@@ -78,11 +78,7 @@ TEST(VCommandLanguage, OperatorsActOnRegistersWithUXOrOne) {
         {"and or xor", uR"(\X6\&1\X6\|2\X6\^3)", u"", {{1, 5}, {2, 5}, {3, 5}}, {{1, 4}, {2, 7}, {3, 3}}},
         {"not and logical not", uR"(\~1\!2\!3)", u"", {{2, 5}}, {{1, -1}, {2, 0}, {3, 1}}},
         {"multiply wraps", uR"(\X2\*1)", u"", {{1, INT32_MAX}}, {{1, -2}}},
-        {"register outside 0..9 reads 0, writes nowhere",
-         uR"(\X5\=\ff\X2\U1\O\0a)",
-         Chars({0, 0}),
-         {},
-         {{0, 0}, {9, 0}}},
+        {"R10 and up read 0, write nowhere", uR"(\X5\=\ff\X2\U1\O\0a)", Chars({0, 0}), {}, {{0, 0}, {9, 0}}},
         {"U outside 0..9 is not a register", uR"(\U\0a\=2)", u"", {}, {{2, 1}}},
     };
     for (const Case& c : cases) Check(c);
@@ -91,17 +87,11 @@ TEST(VCommandLanguage, OperatorsActOnRegistersWithUXOrOne) {
 TEST(VCommandLanguage, NumbersAreWrittenAndScannedInEveryForm) {
     // A binary character keeps 16 bits of the shifted value; a single-byte port sends its low byte.
     const Case cases[] = {
-        {"three bytes most significant first",
-         uR"(\X3\U1\O5)",
-         Chars({0x01, 0x0102, 0x010203 & 0xFFFF}),
-         {{5, 0x010203}}},
+        {"3 bytes, high first", uR"(\X3\U1\O5)", Chars({0x01, 0x0102, 0x010203 & 0xFFFF}), {{5, 0x010203}}},
         {"two bytes least significant first", uR"(\X2\O5)", Chars({0x1234, 0x12}), {{5, 0x1234}}},
         {"width 1 by default", uR"(\O5)", u"A", {{5, 0x41}}},
         {"binary keeps 16 bits", uR"(\X1\U1\O5)", Chars({0xFFFF}), {{5, -1}}},
-        {"wide binary repeats the sign",
-         uR"(\X6\O5)",
-         Chars({0xFFFE, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF}),
-         {{5, -2}}},
+        {"wide binary repeats the sign", uR"(\X6\O5)", Chars({0xFFFE}) + KString(5, 0xFFFF), {{5, -2}}},
         {"zero-filled", uR"(\X2\U3\O5)", u"07", {{5, 7}}},
         {"zero-filled negative", uR"(\X4\U3\O5)", u"-005", {{5, -5}}},
         {"right-justified", uR"(\X4\U2\O5)", u"  42", {{5, 42}}},
