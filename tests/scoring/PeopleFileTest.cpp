@@ -6,15 +6,7 @@
 
 #include "support/KTempFolder.h"
 
-namespace {
-
-std::vector<std::string> Utf8(const std::vector<KString>& texts) {
-    std::vector<std::string> out;
-    for (const auto& t : texts) out.push_back(ToUtf8(t));
-    return out;
-}
-
-}  // namespace
+using Texts = std::vector<KString>;
 
 TEST(PeopleFile, AffiliationIsTheFourthFieldOfAUsableLine) {
     const struct {
@@ -39,21 +31,18 @@ TEST(PeopleFile, AffiliationIsTheFourthFieldOfAUsableLine) {
 
 TEST(PeopleFile, EveryUsualLineEndSeparatesLinesAndDuplicatesStay) {
     const KString text = u"1,a,b,CRLF\r\n2,a,b,LF\n3,a,b,CR\r4,a,b,LFCR\n\r;5,a,b,Comment\r\n\r\n6,a,b,LF";
-    EXPECT_EQ(Utf8(PeopleFile::AffiliationsOfText(text)),
-              (std::vector<std::string>{"CRLF", "LF", "CR", "LFCR", "LF"}));
+    EXPECT_EQ(PeopleFile::AffiliationsOfText(text), (Texts{u"CRLF", u"LF", u"CR", u"LFCR", u"LF"}));
 }
 
 TEST(PeopleFile, FilesInEveryEncodingAreReadAndOverlongLinesSkipped) {
     KTempFolder dir;
     WriteBytes(dir / "latin1.ppl", "1,A,B,Z\xFCrich\n");
-    EXPECT_EQ(Utf8(PeopleFile::ReadAffiliations(dir / "latin1.ppl")),
-              (std::vector<std::string>{"Z\xC3\xBCrich"}));
+    EXPECT_EQ(PeopleFile::ReadAffiliations(dir / "latin1.ppl"), Texts{u"Z\u00FCrich"});
     WriteBytes(dir / "unicode.ppl", Utf16Bytes(u"1,a,b,\u00FC\r\n"));
-    EXPECT_EQ(Utf8(PeopleFile::ReadAffiliations(dir / "unicode.ppl")),
-              (std::vector<std::string>{"\xC3\xBC"}));
+    EXPECT_EQ(PeopleFile::ReadAffiliations(dir / "unicode.ppl"), Texts{u"\u00FC"});
     const std::string longLine = "1,a,b," + std::string(PeopleFile::kMaxLineLength + 10, 'x') + "\n";
     WriteBytes(dir / "long.ppl", longLine + "2,a,b,Short\n");
-    EXPECT_EQ(Utf8(PeopleFile::ReadAffiliations(dir / "long.ppl")), (std::vector<std::string>{"Short"}));
+    EXPECT_EQ(PeopleFile::ReadAffiliations(dir / "long.ppl"), Texts{u"Short"});
     EXPECT_EQ(CaughtError([&] { PeopleFile::ReadAffiliations(dir / "missing.ppl"); }),
               std::make_pair(int{KErrorCode::kFileOpen}, ENOENT));
 }
