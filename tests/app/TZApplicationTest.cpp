@@ -210,6 +210,12 @@ TEST_F(TZApplicationTest, IdleEventReachesTheMainWindowOnEveryIdlePass) {
     EXPECT_EQ(Run({}, false), 0);
 }
 
+TEST_F(TZApplicationTest, TerminationRequestEndsLikeClosingTheMainWindow) {
+    EXPECT_EQ(Run([](TestApplication&) { KZApplication::RequestTermination(); }, false), 0);
+    EXPECT_TRUE(LogEnded());
+    EXPECT_TRUE(fs::exists(data / "Kestrun.cfg"));
+}
+
 TEST_F(TZApplicationTest, ScoreboardEventsAreHandledAtApplicationLevel) {
     EXPECT_EQ(Run([](TestApplication& self) {
                   QCoreApplication::postEvent(&self, new QEvent(static_cast<QEvent::Type>(10163)));
