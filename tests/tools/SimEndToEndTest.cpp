@@ -10,7 +10,6 @@
 #include <fstream>
 #include <functional>
 #include <sstream>
-#include <string>
 #include <thread>
 
 #include "ResultsCsv.h"
@@ -58,28 +57,19 @@ public:
         sources->SetTeamScoring(&m_scorer.scoring);
     }
 
-    /// Plays a race with kestrun-sim `args` and polls as the main loop does until the program has
-    /// ended and nothing has arrived for 100 ms.
-    void Play(
-        const std::string& args, const std::function<void()>& eachPass = [] {}) {
-        std::atomic<int> status = -1;
-        std::thread sim([&] {
-            const std::string command = std::string(KESTRUN_SIM_PROGRAM) + " --speed 20000 " + args +
-                                        " > /dev/null 2> " + (m_folder / "sim.txt").string();
-            const int raw = std::system(command.c_str());
-            status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128;
-        });
+    /// Polls as the main loop does until `done`, then until nothing has arrived for 100 ms.
+    void PollUntil(
+        const std::function<bool()>& done, const std::function<void()>& eachPass = [] {}) {
         const auto deadline = Clock::now() + std::chrono::seconds(60);
         auto quietSince = Clock::now();
         for (unsigned long long seen = 0; Clock::now() < deadline;) {
             eachPass();
             sources->PollSources();
             if (sources->CharsRead() != seen) seen = sources->CharsRead(), quietSince = Clock::now();
-            if (status != -1 && Clock::now() - quietSince > std::chrono::milliseconds(100)) break;
+            if (done() && Clock::now() - quietSince > std::chrono::milliseconds(100)) return;
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
-        sim.join();
-        EXPECT_EQ(status, kSimOk) << ReadBytes(m_folder / "sim.txt");
+        ADD_FAILURE() << "the race did not end within 60 s";
     }
 
 private:
@@ -163,8 +153,19 @@ TEST(SimEndToEnd, RaceSentOverTcpWithNoiseGivesTheEventAndStandingsKestrunScoreG
     Receiver receiver("-2,127.0.0.1,0");  // listens on a port the system hands out
     const auto* tcp = dynamic_cast<const KTCPSocket*>(receiver.sources->LiveStream(0));
     ASSERT_TRUE(tcp != nullptr && tcp->ListenPort() != 0);
-    receiver.Play("--noise 0.3 --seed 4 " + (files / "race.csv").string() + " -1,127.0.0.1," +
-                  std::to_string(tcp->ListenPort()));
+
+    std::atomic<int> status = -1;
+    std::thread sim([&] {
+        const std::string command = std::string(KESTRUN_SIM_PROGRAM) +
+                                    " --speed 20000 --noise 0.3 --seed 4 " + (files / "race.csv").string() +
+                                    " -1,127.0.0.1," + std::to_string(tcp->ListenPort()) +
+                                    " > /dev/null 2> " + (files / "sim.txt").string();
+        const int raw = std::system(command.c_str());
+        status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128;
+    });
+    receiver.PollUntil([&] { return status != -1; });
+    sim.join();
+    ASSERT_EQ(status, kSimOk) << ReadBytes(files / "sim.txt");
     ExpectWhatKestrunScoreMakesOf(receiver.sources->Event(), files);
     EXPECT_EQ(receiver.sources->Event().Name(), u"race");
 }
@@ -174,10 +175,22 @@ TEST(SimEndToEnd, RaceSentOverASerialLineGivesTheEventAndStandingsKestrunScoreGi
     WriteRace(files / "race.csv", 40, 5, 8);
     PtyCable cable;
     Receiver receiver("7,9600,8,N,1.0", cable.Path(1));
+
     // A rehearsal under the same event name first: the race's start clears what it left.
-    for (const std::string& race : {std::string("--runners 30 --seed 99"), (files / "race.csv").string()})
-        receiver.Play("--event 'Girls 5K' " + race + " " + cable.Path(0) + ",9600,8,N,1.0",
-                      [&] { cable.Carry(); });
+    const std::string port = cable.Path(0) + ",9600,8,N,1.0";
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--runners", "30", "--seed", "99"}, {(files / "race.csv").string()}}) {
+        std::atomic<int> status = -1;
+        std::ostringstream out, err;
+        std::thread sim([&] {
+            std::vector<std::string> all = {"--speed", "20000", "--event", "Girls 5K", port};
+            all.insert(all.end() - 1, args.begin(), args.end());
+            status = RunSim(all, out, err);
+        });
+        receiver.PollUntil([&] { return status != -1; }, [&] { cable.Carry(); });
+        sim.join();
+        ASSERT_EQ(status, kSimOk) << err.str();
+    }
     ExpectWhatKestrunScoreMakesOf(receiver.sources->Event(), files);
     EXPECT_EQ(receiver.sources->Event().Name(), u"Girls 5K");
 }
