@@ -34,64 +34,64 @@ std::optional<int> Percent(KStringView text) {
     return std::clamp(negative ? -value : value, 0, 100);
 }
 
-// An empty pane's area goes to a neighbour with content that covers one of its edges whole.
-bool WholeEdgeRound(std::vector<VZPane>& panes) {
+// Offers each empty pane to the panes with content in turn until `take` has one of them take
+// some of its area; true when any pane changed.
+template <class Take>
+bool OfferEmptyPanes(std::vector<VZPane>& panes, Take take) {
     bool changed = false;
     for (VZPane& empty : panes) {
         if (empty.hasContent || empty.working.Empty()) continue;
-        VZRect& e = empty.working;
         for (VZPane& neighbour : panes) {
             if (!neighbour.hasContent || neighbour.working.Empty()) continue;
-            VZRect& n = neighbour.working;
-            if (n.top == e.top && n.bottom == e.bottom && (n.right == e.left || n.left == e.right)) {
-                n.left = std::min(n.left, e.left);
-                n.right = std::max(n.right, e.right);
-            } else if (n.left == e.left && n.right == e.right && (n.bottom == e.top || n.top == e.bottom)) {
-                n.top = std::min(n.top, e.top);
-                n.bottom = std::max(n.bottom, e.bottom);
-            } else {
-                continue;
+            if (take(neighbour.working, empty.working)) {
+                changed = true;
+                break;
             }
-            e = VZRect{};
-            changed = true;
-            break;
         }
     }
     return changed;
 }
 
+// An empty pane's area goes to a neighbour with content that covers one of its edges whole.
+bool WholeEdgeRound(std::vector<VZPane>& panes) {
+    return OfferEmptyPanes(panes, [](VZRect& n, VZRect& e) {
+        if (n.top == e.top && n.bottom == e.bottom && (n.right == e.left || n.left == e.right)) {
+            n.left = std::min(n.left, e.left);
+            n.right = std::max(n.right, e.right);
+        } else if (n.left == e.left && n.right == e.right && (n.bottom == e.top || n.top == e.bottom)) {
+            n.top = std::min(n.top, e.top);
+            n.bottom = std::max(n.bottom, e.bottom);
+        } else {
+            return false;
+        }
+        e = VZRect{};
+        return true;
+    });
+}
+
 // A neighbour along part of an edge, flush with one end of it, grows over that part; the empty
 // pane keeps the rest.
 bool PartEdgeRound(std::vector<VZPane>& panes) {
-    bool changed = false;
-    for (VZPane& empty : panes) {
-        if (empty.hasContent || empty.working.Empty()) continue;
-        VZRect& e = empty.working;
-        for (VZPane& neighbour : panes) {
-            if (!neighbour.hasContent || neighbour.working.Empty()) continue;
-            VZRect& n = neighbour.working;
-            const bool beside = n.right == e.left || n.left == e.right;
-            const bool above = n.bottom == e.top || n.top == e.bottom;
-            if (beside && n.top == e.top && n.bottom < e.bottom) {
-                n.left = std::min(n.left, e.left), n.right = std::max(n.right, e.right);
-                e.top = n.bottom;
-            } else if (beside && n.bottom == e.bottom && n.top > e.top) {
-                n.left = std::min(n.left, e.left), n.right = std::max(n.right, e.right);
-                e.bottom = n.top;
-            } else if (above && n.left == e.left && n.right < e.right) {
-                n.top = std::min(n.top, e.top), n.bottom = std::max(n.bottom, e.bottom);
-                e.left = n.right;
-            } else if (above && n.right == e.right && n.left > e.left) {
-                n.top = std::min(n.top, e.top), n.bottom = std::max(n.bottom, e.bottom);
-                e.right = n.left;
-            } else {
-                continue;
-            }
-            changed = true;
-            break;
+    return OfferEmptyPanes(panes, [](VZRect& n, VZRect& e) {
+        const bool beside = n.right == e.left || n.left == e.right;
+        const bool above = n.bottom == e.top || n.top == e.bottom;
+        if (beside && n.top == e.top && n.bottom < e.bottom) {
+            n.left = std::min(n.left, e.left), n.right = std::max(n.right, e.right);
+            e.top = n.bottom;
+        } else if (beside && n.bottom == e.bottom && n.top > e.top) {
+            n.left = std::min(n.left, e.left), n.right = std::max(n.right, e.right);
+            e.bottom = n.top;
+        } else if (above && n.left == e.left && n.right < e.right) {
+            n.top = std::min(n.top, e.top), n.bottom = std::max(n.bottom, e.bottom);
+            e.left = n.right;
+        } else if (above && n.right == e.right && n.left > e.left) {
+            n.top = std::min(n.top, e.top), n.bottom = std::max(n.bottom, e.bottom);
+            e.right = n.left;
+        } else {
+            return false;
         }
-    }
-    return changed;
+        return true;
+    });
 }
 
 }  // namespace
