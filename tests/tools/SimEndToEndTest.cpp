@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pty.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -39,13 +38,13 @@ void WriteRace(const std::filesystem::path& path, int runners, int teams, uint64
                 << "\n";
 }
 
-/// The input half of the program: the default table's source 1 on `portSpec` with the shipped
-/// script, and team scoring by kestrun-score's default rules.
+/// The input half of the program: the default table's source 1 on `portSpec` (COM7 `comDevice`) with
+/// the shipped script, and team scoring by kestrun-score's default rules.
 class Receiver {
 public:
-    explicit Receiver(const std::string& portSpec, const std::string& comDevice = {}) {
+    explicit Receiver(const std::string& portSpec, const std::string& comDevice) {
         std::filesystem::copy_file(KESTRUN_SOURCE_DIR "/data/Gatemark.kss", m_folder / "Gatemark.kss");
-        if (!comDevice.empty()) m_serialPorts.Add(7, comDevice);
+        m_serialPorts.Add(7, comDevice);
         m_scorer.settings.FindString(u"\\Sources\\1\\SerialPort")->SetValue(FromUtf8(portSpec));
         if (!m_network.Start()) m_network.Start("localhost");
         TSources::StartSources(m_scorer.settings, m_folder.Path(), true, m_prototypes, m_serialPorts,
@@ -147,50 +146,35 @@ private:
 
 }  // namespace
 
-TEST(SimEndToEnd, RaceSentOverTcpWithNoiseGivesTheEventAndStandingsKestrunScoreGives) {
-    KTempFolder files;
-    WriteRace(files / "race.csv", 80, 6, 3);
-    Receiver receiver("-2,127.0.0.1,0");  // listens on a port the system hands out
-    const auto* tcp = dynamic_cast<const KTCPSocket*>(receiver.sources->LiveStream(0));
-    ASSERT_TRUE(tcp != nullptr && tcp->ListenPort() != 0);
+TEST(SimEndToEnd, RaceSentOverTcpWithNoiseOrASerialLineGivesTheEventAndStandingsKestrunScoreGives) {
+    for (const bool serial : {false, true}) {
+        SCOPED_TRACE(serial ? "serial line" : "TCP with noise");
+        KTempFolder files;
+        WriteRace(files / "race.csv", serial ? 40 : 80, serial ? 5 : 6, serial ? 8 : 3);
+        PtyCable cable;
+        // Over TCP the source listens on a port the system hands out.
+        Receiver receiver(serial ? "7,9600,8,N,1.0" : "-2,127.0.0.1,0", cable.Path(1));
+        const auto* tcp = dynamic_cast<const KTCPSocket*>(receiver.sources->LiveStream(0));
+        ASSERT_TRUE(serial || (tcp != nullptr && tcp->ListenPort() != 0));
+        const std::string port =
+            serial ? cable.Path(0) + ",9600,8,N,1.0" : "-1,127.0.0.1," + std::to_string(tcp->ListenPort());
+        const std::vector<std::string> options = serial ? std::vector<std::string>{"--event", "Girls 5K"}
+                                                        : std::vector<std::string>{"--noise", "0.3"};
 
-    std::atomic<int> status = -1;
-    std::thread sim([&] {
-        const std::string command = std::string(KESTRUN_SIM_PROGRAM) +
-                                    " --speed 20000 --noise 0.3 --seed 4 " + (files / "race.csv").string() +
-                                    " -1,127.0.0.1," + std::to_string(tcp->ListenPort()) +
-                                    " > /dev/null 2> " + (files / "sim.txt").string();
-        const int raw = std::system(command.c_str());
-        status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128;
-    });
-    receiver.PollUntil([&] { return status != -1; });
-    sim.join();
-    ASSERT_EQ(status, kSimOk) << ReadBytes(files / "sim.txt");
-    ExpectWhatKestrunScoreMakesOf(receiver.sources->Event(), files);
-    EXPECT_EQ(receiver.sources->Event().Name(), u"race");
-}
-
-TEST(SimEndToEnd, RaceSentOverASerialLineGivesTheEventAndStandingsKestrunScoreGives) {
-    KTempFolder files;
-    WriteRace(files / "race.csv", 40, 5, 8);
-    PtyCable cable;
-    Receiver receiver("7,9600,8,N,1.0", cable.Path(1));
-
-    // A rehearsal under the same event name first: the race's start clears what it left.
-    const std::string port = cable.Path(0) + ",9600,8,N,1.0";
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"--runners", "30", "--seed", "99"}, {(files / "race.csv").string()}}) {
-        std::atomic<int> status = -1;
-        std::ostringstream out, err;
-        std::thread sim([&] {
-            std::vector<std::string> all = {"--speed", "20000", "--event", "Girls 5K", port};
-            all.insert(all.end() - 1, args.begin(), args.end());
-            status = RunSim(all, out, err);
-        });
-        receiver.PollUntil([&] { return status != -1; }, [&] { cable.Carry(); });
-        sim.join();
-        ASSERT_EQ(status, kSimOk) << err.str();
+        // A rehearsal first: the race's start clears what it left, under the same event name too.
+        for (const std::string& race : {std::string("--runners=30"), (files / "race.csv").string()}) {
+            std::atomic<int> status = -1;
+            std::ostringstream out, err;
+            std::thread sim([&] {
+                std::vector<std::string> args = {"--speed", "20000", "--seed", "4", race, port};
+                args.insert(args.begin(), options.begin(), options.end());
+                status = RunSim(args, out, err);
+            });
+            receiver.PollUntil([&] { return status != -1; }, [&] { cable.Carry(); });
+            sim.join();
+            ASSERT_EQ(status, kSimOk) << err.str();
+        }
+        ExpectWhatKestrunScoreMakesOf(receiver.sources->Event(), files);
+        EXPECT_EQ(receiver.sources->Event().Name(), serial ? u"Girls 5K" : u"race");
     }
-    ExpectWhatKestrunScoreMakesOf(receiver.sources->Event(), files);
-    EXPECT_EQ(receiver.sources->Event().Name(), u"Girls 5K");
 }
