@@ -113,43 +113,35 @@ TEST(Scoreboards, AChangeThatLeavesThePageAsItWasWritesNothingAndKeepsThePageTim
     EXPECT_EQ(f.At(12000), "H[11][12][13]T");
 }
 
-TEST(Scoreboards, UpdateHoldWritesOnlyWhenUpdatesStopForTheHold) {
-    ScoreboardFixture f;
-    f.Set(1, u"UpdateHold", 500);
-    f.Set(1, u"PageMode", 0);
-    f.Start();
-    for (uint32_t now = 1000; now <= 2000; now += 100) {
-        f.AddRunners(1);
-        EXPECT_EQ(f.At(now), "") << now;
+TEST(Scoreboards, ChangedResultsWaitForTheUpdateHoldTheMinimumDelayOrAManualRefresh) {
+    struct Step {
+        uint32_t now;
+        int added;  // runners added before the period; -1 asks for a refresh instead
+        const char* expected;
+    };
+    const struct {
+        KStringView key;
+        int32_t value;
+        std::vector<Step> steps;
+    } cases[] = {
+        {u"UpdateHold",
+         500,
+         {{1000, 1, ""}, {1300, 1, ""}, {1600, 1, ""}, {2000, 0, ""}, {2100, 0, "H[11][12][13]T"}}},
+        {u"MinUpdateDelay", 1000, {{1000, 1, "H[11]T"}, {1500, 1, ""}, {2000, 0, "H[11][12]T"}}},
+        {u"ResultsMode", 2, {{1000, 2, ""}, {9000, 1, ""}, {9100, -1, "H[11][12][13]T"}, {20000, 1, ""}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(ToUtf8(c.key));
+        ScoreboardFixture f;
+        f.Set(1, c.key, c.value);
+        f.Set(1, u"PageMode", 0);
+        f.Start();
+        for (const Step& step : c.steps) {
+            if (step.added < 0) f.manager->Refresh();
+            f.AddRunners(std::max(step.added, 0));
+            EXPECT_EQ(f.At(step.now), step.expected) << step.now;
+        }
     }
-    EXPECT_EQ(f.At(2400), "");
-    EXPECT_EQ(f.At(2500), "H[11][12][13][14][15][16][17][18][19][20][21]T");
-}
-
-TEST(Scoreboards, MinUpdateDelayPostponesTheNextWrite) {
-    ScoreboardFixture f;
-    f.Set(1, u"MinUpdateDelay", 1000);
-    f.Set(1, u"PageMode", 0);
-    f.AddRunners(1);
-    f.Start();
-    EXPECT_EQ(f.At(1000), "H[11]T");
-    f.AddRunners(1);
-    EXPECT_EQ(f.At(1500), "");
-    EXPECT_EQ(f.At(2000), "H[11][12]T");
-}
-
-TEST(Scoreboards, ManualResultsGoOutOnlyAfterRefresh) {
-    ScoreboardFixture f;
-    f.Set(1, u"ResultsMode", 2);
-    f.AddRunners(2);
-    VScoreboards& manager = f.Start();
-    EXPECT_EQ(f.At(1000), "");
-    f.AddRunners(1);
-    EXPECT_EQ(f.At(9000), "");
-    manager.Refresh();
-    EXPECT_EQ(f.At(9100), "H[11][12][13]T");
-    f.AddRunners(1);
-    EXPECT_EQ(f.At(20000), "");
 }
 
 TEST(Scoreboards, OptimizeZeroWritesEachLineAndOneWritesTheUpdateOnce) {
