@@ -1,6 +1,5 @@
 // kestrun-board: the frames it cuts from what a board receives, the pictures and hex dumps it
 // shows, and the program itself on a loopback TCP port and on a pseudo-terminal.
-#include <pty.h>
 #include <signal.h>
 #include <sys/wait.h>
 
@@ -12,6 +11,7 @@
 #include <vector>
 
 #include "BoardCommand.h"
+#include "ports/KPty.h"
 #include "ports/KSocketTestSupport.h"
 
 namespace {
@@ -167,19 +167,14 @@ TEST(KestrunBoard, ProgramShowsTheBoardThatKestrunConnectsToOverTcp) {
 }
 
 TEST(KestrunBoard, ProgramDumpsWhatASerialBoardReceives) {
-    int master = -1, slave = -1;
-    char path[128];
-    ASSERT_EQ(::openpty(&master, &slave, path, nullptr, nullptr), 0);
-    BoardProcess board({"--hex", std::string(path) + ",9600,8,N,1.0"});
-    ASSERT_TRUE(board.ReadUntil(path)) << board.output;
-    const std::string bytes = Framed("{011 Lee}\x40");
-    ASSERT_EQ(::write(master, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    KPty pty;
+    BoardProcess board({"--hex", pty.Path() + ",9600,8,N,1.0"});
+    ASSERT_TRUE(board.ReadUntil(pty.Path())) << board.output;
+    pty.Send(Framed("{011 Lee}\x40"));
     EXPECT_TRUE(
         board.ReadUntil("00000000  02 30 31 31 20 4c 65 65  03 40" + std::string(20, ' ') + "|.011 Lee.@|\n"))
         << board.output;
     EXPECT_EQ(board.Stop(), kBoardOk);
-    ::close(master);
-    ::close(slave);
 }
 
 TEST(KestrunBoard, PortsThatCannotOpenAndBadCommandLinesEndWithAMessage) {
