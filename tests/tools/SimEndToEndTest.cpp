@@ -56,9 +56,8 @@ public:
         sources->SetTeamScoring(&m_scorer.scoring);
     }
 
-    /// Polls as the main loop does until `done`, then until nothing has arrived for 100 ms.
-    void PollUntil(
-        const std::function<bool()>& done, const std::function<void()>& eachPass = [] {}) {
+    /// Polls as the main loop does, `eachPass` first, until `done` and 100 ms without input.
+    void PollUntil(const std::function<bool()>& done, const std::function<void()>& eachPass) {
         const auto deadline = Clock::now() + std::chrono::seconds(60);
         auto quietSince = Clock::now();
         for (unsigned long long seen = 0; Clock::now() < deadline;) {
