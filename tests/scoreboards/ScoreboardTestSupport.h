@@ -94,10 +94,16 @@ public:
         return *manager;
     }
     FakeBoard& Board(int n) { return (*boards)["0," + std::to_string(n)]; }
-    /// Runs the period at `now` and returns what board 1 received.
+    /// Runs the period at `now` and returns what board `n` received.
     std::string At(uint32_t now, int n = 1) {
         manager->RunPeriod(now);
         return Board(n).Take();
+    }
+    /// Sends `lines` as a message and returns what board 1 received at `now`.
+    std::string Message(KStringView lines, uint32_t now) {
+        manager->SetMessageText(lines);
+        manager->SendMessage();
+        return At(now);
     }
     /// More finished individual results, with Ids 11, 12, ... in the order added.
     void AddRunners(int count) {

@@ -22,14 +22,9 @@ TEST(Scoreboards, InitializeGoesToTheFirstBoardOnceAndAMessageToEveryBoardFramed
     manager.RequestInitialize();
     EXPECT_EQ(f.At(1000), "INIT");
     EXPECT_EQ(f.At(1100, 2), "");
-    manager.SetMessageText(u"Lap\r\nTwo");
-    manager.SendMessage();
-    manager.RunPeriod(1200);
-    EXPECT_EQ(f.Board(1).Take(), "<mLap;mTwo;>");
+    EXPECT_EQ(f.Message(u"Lap\r\nTwo", 1200), "<mLap;mTwo;>");
     EXPECT_EQ(f.Board(2).Take(), "<mLap;mTwo;>");
-    manager.SetMessageText(u"");
-    manager.SendMessage();
-    EXPECT_EQ(f.At(1300), "<>");
+    EXPECT_EQ(f.Message(u"", 1300), "<>");
 }
 
 TEST(Scoreboards, MessageTextBreaksOnCrLfPairsAndSingleBreaks) {

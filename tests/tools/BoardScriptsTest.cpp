@@ -17,43 +17,31 @@ public:
         Set(1, u"PageSize", pageSize);
         Set(1, u"Filter", filter);
         event.SetName(u"Boys 5K");
+        // Name, members and points of the teams; names, team and time in tenths of the runners.
         const std::tuple<KStringView, int32_t, int32_t> teams[] = {
-            {u"Northfield", 5, 23},
-            {u"Riverside Academy of Arts and Sciences", 6, 41},
-            {u"Lakeview", 3, 0},  // too few runners to place
-        };
+            {u"Northfield", 5, 23}, {u"Riverside Academy of Arts and Sciences", 6, 41}, {u"Lakeview", 3, 0}};
+        const std::tuple<KStringView, KStringView, KStringView, int> runners[] = {
+            {u"Ann", u"Lee", u"Northfield", 9012},
+            {u"Bo", u"Kimberley-Ashworth", u"Riverside", 9048},
+            {u"Cy", u"Ng", u"Lakeview", 9604}};
         for (int32_t place = 1; const auto& [name, members, points] : teams) {
             ResultRecord& team = *event.Standings().Add();
             team.SetPlace(place++);
             team.SetAffiliation(name);
-            team.SetNumMembers(members);
+            team.SetNumMembers(members);  // Lakeview's three are too few to place
             team.SetPoints(points);
         }
-        const struct {
-            KStringView first, last, team;
-            TickCount time;
-        } runners[] = {
-            {u"Ann", u"Lee", u"Northfield", kTicksSecond * 901 + kTicksTenth * 2},
-            {u"Bo", u"Kimberley-Ashworth", u"Riverside", kTicksSecond * 904 + kTicksTenth * 8},
-            {u"Cy", u"Ng", u"Lakeview", kTicksSecond * 960 + kTicksTenth * 4},
-        };
-        for (int32_t place = 1; const auto& r : runners) {
+        for (int32_t place = 1; const auto& [first, last, team, tenths] : runners) {
             ResultRecord& runner = *event.Results().Add();
             runner.SetPlace(place++);
-            runner.SetFirstName(r.first);
-            runner.SetLastName(r.last);
-            runner.SetAffiliation(r.team);
-            runner.SetTime(TimeValue(r.time, kTicksTenth));
+            runner.SetFirstName(first);
+            runner.SetLastName(last);
+            runner.SetAffiliation(team);
+            runner.SetTime(TimeValue(kTicksTenth * tenths, kTicksTenth));
         }
         settings.Define(u"\\Scoreboards\\1\\Official:String=Official results");
         timeOfDay = ((10 * 60 + 15) * 60 + 30) * 1000 + 200;
         Start();
-    }
-    /// What the board gets for `lines` sent as a message at `now`.
-    std::string Message(KStringView lines, uint32_t now) {
-        manager->SetMessageText(lines);
-        manager->SendMessage();
-        return At(now);
     }
 };
 
