@@ -1,5 +1,6 @@
 // kestrun-board: the frames it cuts from what a board receives, the pictures and hex dumps it
 // shows, and the program itself on a loopback TCP port and on a pseudo-terminal.
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 
@@ -13,6 +14,7 @@
 #include "BoardCommand.h"
 #include "ports/KPty.h"
 #include "ports/KSocketTestSupport.h"
+#include "support/KTempFolder.h"
 
 namespace {
 
@@ -28,40 +30,32 @@ const std::string kPage = Framed("{C}{L00Boys 5K}{L01  1 Northfield   23}\r\n");
 const char kPicture[] =
     "+-------------------+\n|Boys 5K            |\n|  1 Northfield   23|\n+-------------------+\n";
 
-/// The program; its standard output and error together, read through a pipe.
+/// The program; its standard output and error together in a file.
 class BoardProcess {
 public:
     explicit BoardProcess(std::vector<std::string> args) {
-        int fds[2];
-        if (::pipe(fds) != 0) std::abort();
         args.insert(args.begin(), KESTRUN_BOARD_PROGRAM);
         std::vector<char*> argv;
         for (std::string& arg : args) argv.push_back(arg.data());
         argv.push_back(nullptr);
+        const int fd = ::open((m_folder / "output").c_str(), O_WRONLY | O_CREAT, 0600);
         m_pid = ::fork();
         if (m_pid == 0) {
-            ::dup2(fds[1], STDOUT_FILENO);
-            ::dup2(fds[1], STDERR_FILENO);
+            ::dup2(fd, STDOUT_FILENO);
+            ::dup2(fd, STDERR_FILENO);
             ::execv(argv[0], argv.data());
             ::_exit(127);
         }
-        ::close(fds[1]);
-        m_fd = fds[0];
+        ::close(fd);
     }
     ~BoardProcess() {
         if (m_pid > 0) Stop();
-        ::close(m_fd);
     }
 
-    /// Reads until the output holds `text` (true) or for five seconds (false).
+    /// Waits until the output holds `text` (true) or for five seconds (false).
     bool ReadUntil(const std::string& text) {
-        return PollUntil([&] {
-            char buffer[4096];
-            pollfd entry{m_fd, POLLIN, 0};
-            const ssize_t n = ::poll(&entry, 1, 0) > 0 ? ::read(m_fd, buffer, sizeof buffer) : 0;
-            if (n > 0) output.append(buffer, static_cast<size_t>(n));
-            return output.find(text) != std::string::npos;
-        });
+        return PollUntil(
+            [&] { return (output = ReadBytes(m_folder / "output")).find(text) != std::string::npos; });
     }
 
     /// Ends the program as Ctrl+C would; its exit status.
@@ -77,8 +71,8 @@ public:
     std::string output;
 
 private:
+    KTempFolder m_folder;
     pid_t m_pid = -1;
-    int m_fd = -1;
 };
 
 }  // namespace
