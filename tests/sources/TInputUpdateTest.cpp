@@ -85,12 +85,7 @@ TEST(InputUpdate, AnotherThreadCannotTakeTheEventLockFromBeginNoticeToEndNotice)
         int lockedByOther = 0, probes = 0;
         void Probe(EventRecord& event) {
             ++probes;
-            std::thread([&] {
-                if (event.TryLock()) {
-                    ++lockedByOther;
-                    event.Unlock();
-                }
-            }).join();
+            std::thread([&] { lockedByOther += event.TryLock() ? (event.Unlock(), 1) : 0; }).join();
         }
         void UpdateBegins(EventRecord& event) override { Probe(event); }
         void AfterEventChange(EventRecord& event) override { Probe(event); }
