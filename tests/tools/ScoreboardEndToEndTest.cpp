@@ -1,0 +1,85 @@
+// A rehearsal from the timing system to the scoreboard: kestrun-sim plays a race into a source read
+// with the shipped Gatemark script, team scoring ranks the teams, and the shipped three-line Telerank
+// script puts the standings on a board listening on loopback TCP.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <sstream>
+
+#include "SimCommand.h"
+#include "ports/KSerialPortList.h"
+#include "ports/KTCPSocket.h"
+#include "scoreboards/ScoreboardTestSupport.h"
+#include "scoring/EventRecord.h"
+#include "scoring/StandaloneScorer.h"
+#include "sources/TSources.h"
+
+namespace {
+
+// Three teams of five; AAA takes places 1-5 (15 points), BBB 6-10 (40), CCC 11-15 (65).
+std::string RaceFile() {
+    std::string text = "Place,Bib,Name,Team,Time\n";
+    const char* teams[] = {"AAA", "BBB", "CCC"};
+    for (int place = 1; place <= 15; ++place) {
+        text += std::to_string(place) + "," + std::to_string(100 + place) + ",Runner " +
+                std::to_string(place) + "," + teams[(place - 1) / 5] + ",16:" + std::to_string(10 + place) +
+                ".00\n";
+    }
+    return text;
+}
+
+}  // namespace
+
+TEST(ScoreboardEndToEnd, SimulatedRaceEndsAsTheTeamStandingsPageOnATelerankBoard) {
+    KTempFolder folder;
+    WriteBytes(folder / "race.csv", RaceFile());
+    for (const char* name : {"Gatemark.kss", "Telerank_Video_TeamScores_3lines.vss"})
+        std::filesystem::copy_file(std::filesystem::path(KESTRUN_SOURCE_DIR "/data") / name, folder / name);
+    LoopbackBoard board;
+
+    StandaloneScorer scorer;  // the default table: source 1 and the Telerank team board 1
+    KRegistry& settings = scorer.settings;
+    settings.FindString(u"\\Sources\\1\\SerialPort")->SetValue(u"-2,127.0.0.1,0");
+    settings.FindString(u"\\Scoreboards\\1\\SerialPort")->SetValue(board.Spec());
+    KLoopbackNetwork network;
+    KSerialPortList serialPorts;
+    KStreamPrototypes sourcePrototypes, boardPrototypes;
+    TSources::StartSources(settings, folder.Path(), true, sourcePrototypes, serialPorts, network);
+    VScoreboardConfig::BuildScriptList(settings, folder.Path());
+    VScoreboardConfig::RegisterPrototypes(boardPrototypes, settings, serialPorts, network);
+    TSources sources(settings, folder.Path(), sourcePrototypes);
+    sources.SetTeamScoring(&scorer.scoring);
+    VScoreboards boards(settings, folder.Path(), boardPrototypes, [] { return int64_t{0}; });
+    boards.AttachEvent(&sources.Event());
+    uint32_t now = 0;
+    // A period of the scoreboard thread, driven from here, and what reached the board by then.
+    const auto period = [&] {
+        boards.RunPeriod(now += 100);
+        return board.Received();
+    };
+
+    // Clear, the title (event name, the empty Unofficial text), three rows, then show.
+    const std::string page =
+        "\x02"
+        "C\x03\x02L00race                            \x03"
+        "\x02L01  1 AAA                       15\x03"
+        "\x02L02  2 BBB                       40\x03"
+        "\x02L03  3 CCC                       65\x03"
+        "\r\n";
+    // The race is played into the source's queue at once; the source then reads it all.
+    const uint16_t sourcePort = dynamic_cast<const KTCPSocket&>(*sources.LiveStream(0)).ListenPort();
+    std::ostringstream out, err;
+    ASSERT_EQ(RunSim({"--speed", "20000", (folder / "race.csv").string(),
+                      "-1,127.0.0.1," + std::to_string(sourcePort)},
+                     out, err),
+              kSimOk)
+        << err.str();
+    EXPECT_TRUE(PollUntil([&] {
+        sources.PollSources();
+        return period().ends_with(page);
+    })) << board.Received();
+    EXPECT_EQ(sources.Event().Standings().Size(), 3u);
+    const size_t sent = board.Received().size();
+    for (int i = 0; i < 100; ++i) period();  // ten seconds of nothing new
+    EXPECT_EQ(board.Received().size(), sent);
+}
