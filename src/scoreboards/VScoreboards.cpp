@@ -34,7 +34,6 @@ VScoreboards::VScoreboards(KRegistry& settings, std::filesystem::path programFol
         if (auto board = VScoreboard::Load(settings, *group, programFolder, prototypes, now))
             m_boards.push_back(std::move(board));
     }
-    m_ready.assign(m_boards.size(), false);
     ApplyResultsReleased();
 }
 
@@ -94,17 +93,16 @@ void VScoreboards::RunPeriod(uint32_t now) {
     period.messageLines = &m_messageLines;
     period.resultsReleased = m_resultsReleased;
     period.optimize = m_optimize != nullptr ? m_optimize->Value() : 1;
-    for (size_t i = 0; i < m_boards.size(); ++i) {
+    for (auto& board : m_boards) {
         period.initialize = std::exchange(m_initializeRequest, false);
         period.message = m_messageRequest;
-        m_ready[i] = m_boards[i]->Update(period);
+        board->Update(period);
     }
     m_messageRequest = false;
     if (m_event != nullptr) m_event->Unlock();
-    if (period.optimize == 1) {
-        for (size_t i = 0; i < m_boards.size(); ++i)
-            if (m_ready[i]) m_boards[i]->WriteReady();
-    }
+    // Each board knows whether its update is waiting for the end of the period.
+    if (period.optimize == 1)
+        for (auto& board : m_boards) board->WriteReady();
 }
 
 void VScoreboards::RequestInitialize() {

@@ -100,5 +100,4 @@ private:
     bool m_showTimeOfDay = false;
     bool m_resultsReleased = true;
     std::vector<KString> m_messageLines;
-    std::vector<bool> m_ready;
 };
