@@ -470,12 +470,8 @@ bool TZApplication::Idle(int) {
 }
 
 void TZApplication::PollSources() {
+    // The main window's heartbeat attaches the event to the scoreboards after this.
     m_sourcesBehind = m_sources != nullptr && m_sources->PollSources();
-    // Once attached the event stays: the manager's lock is not taken on every idle pass.
-    if (m_scoreboards != nullptr && m_sources != nullptr && !m_scoreboardsAttached) {
-        m_scoreboards->AttachEvent(&m_sources->Event());
-        m_scoreboardsAttached = true;
-    }
 }
 
 int TZApplication::PrepareWait(std::vector<int>& descriptors) {

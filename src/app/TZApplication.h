@@ -192,7 +192,6 @@ private:
     KStreamPrototypes m_scoreboardPrototypes;
     // After the sources, whose event it renders, and destroyed before them.
     std::unique_ptr<VScoreboards> m_scoreboards;
-    bool m_scoreboardsAttached = false;
     TStoreSchedule m_storeSchedule;
     bool m_sourcesBehind = false;    // the last poll left characters for the next pass
     bool m_idleReadNothing = false;  // the last idle pass read no character

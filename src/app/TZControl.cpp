@@ -73,7 +73,13 @@ TZControlSetup TZControlSetup::FromApplication() {
 }
 
 TZControl::TZControl(std::function<void()> closed)
-    : TZControl(TZControlSetup::FromApplication(), std::move(closed)) {}
+    : TZControl(TZControlSetup::FromApplication(), std::move(closed)) {
+    TZApplication* app = TZApplication::Instance();
+    if (app != nullptr && app->Scoreboards() != nullptr) {
+        m_ownScoreboards = std::make_unique<ManagerCommands>(*app->Scoreboards());
+        SetScoreboards(m_ownScoreboards.get());
+    }
+}
 
 TZControl::TZControl(TZControlSetup setup, std::function<void()> closed)
     : m_setup(std::move(setup)), m_closed(std::move(closed)) {

@@ -1,5 +1,6 @@
-// The application's scoreboards: created at their start-up step when Boot is set, fed the sources'
-// event by the idle pass, initialised by application event 10163, and stopped before the sources go.
+// The application's scoreboards: created at their start-up step when Boot is set, offered on the
+// Scoreboard menu, fed the sources' event by the main window's heartbeat, initialised by
+// application event 10163, and stopped before the sources go.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -51,6 +52,7 @@ TEST_F(ScoreboardsWiring, ResultsReachingASourceAreOnTheBoardAfterItsInitialisat
     MakeWithBoard(true).onIdle = [&](TestApplication& self, int) {
         if (!source.IsValid()) {
             EXPECT_NE(self.Scoreboards(), nullptr);
+            EXPECT_TRUE(self.MainWindow()->MenuState().scoreboards);
             source = Client(dynamic_cast<KTCPSocket&>(*self.Sources()->LiveStream(0)).ListenPort());
             Send(self, TZApplication::kInitializeScoreboardsEvent);
         }
@@ -72,6 +74,7 @@ TEST_F(ScoreboardsWiring, ResultsReachingASourceAreOnTheBoardAfterItsInitialisat
     MakeWithBoard(false);
     EXPECT_EQ(Run([](TestApplication& self) {
                   EXPECT_EQ(self.Scoreboards(), nullptr);
+                  EXPECT_FALSE(self.MainWindow()->MenuState().scoreboards);
                   Send(self, TZApplication::kRefreshScoreboardsEvent);
               }),
               0);
