@@ -4,10 +4,8 @@
 #include <map>
 #include <set>
 #include <string>
-#include <vector>
 
 #include "SettingsTestTree.h"
-#include "foundation/KTextFile.h"
 #include "settings/KDefaultSettings.h"
 #include "settings/KLanguage.h"
 
@@ -15,53 +13,49 @@ namespace {
 
 const std::filesystem::path kGermanFile = std::filesystem::path(KESTRUN_SOURCE_DIR) / "data" / "Deutsch.lng";
 
-/// Text lines of the file by key (path before the colon).
-std::map<KString, KString> GermanTexts() {
-    std::map<KString, KString> texts;
-    const std::vector<KString> lines = FileLines(kGermanFile);  // Latin-1, as the program reads it
-    for (size_t i = 2; i < lines.size(); ++i) {
-        const KString& line = lines[i];
-        const size_t colon = line.find(u':');
-        if (colon == KString::npos || line[colon - 1] == u'\\') continue;
-        texts.emplace(line.substr(0, colon), line.substr(line.find(u'=', colon) + 1));
-    }
-    return texts;
-}
-
-size_t Count(KStringView text, KStringView part) {
+size_t LineBreaks(KStringView text) {
     size_t n = 0;
-    for (size_t at = text.find(part); at != KStringView::npos; at = text.find(part, at + part.size())) ++n;
+    for (size_t at = 0; (at = text.find(u"\\n", at)) != KStringView::npos; at += 2) ++n;
     return n;
 }
 
+/// The default table with the shipped German file chosen by its locale and loaded over it.
 class GermanLanguageFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
         LoadDefaults(tree);
-        Walk(*tree.FindGroup(u"Strings\\"), u"Strings\\", [this](const KString& key, const KRNode& node) {
-            if (const auto* text = dynamic_cast<const KRString*>(&node)) english.emplace(key, text->Value());
-        });
+        english = Texts();
+        std::filesystem::copy_file(kGermanFile, folder / "Deutsch.lng");
+        tree.FindString(u"Language\\Choice")->SetValue(u"de_DE");
+        ASSERT_TRUE(RebuildLanguageChoices(tree, folder.Path()));
+        result = LoadLanguage(tree, folder.Path());
+        german = Texts();
     }
+    std::map<KString, KString> Texts() {
+        std::map<KString, KString> texts;
+        Walk(*tree.FindGroup(u"Strings\\"), u"Strings\\", [&texts](const KString& key, const KRNode& node) {
+            if (const auto* text = dynamic_cast<const KRString*>(&node)) texts.emplace(key, text->Value());
+        });
+        return texts;
+    }
+    KTempFolder folder;
     KRegistry tree;
-    std::map<KString, KString> english;
+    KLanguageLoadResult result;
+    std::map<KString, KString> english, german;
 };
 
 TEST_F(GermanLanguageFileTest, LineBreaksAndDocumentedDefaultsAreKept) {
-    const std::map<KString, KString> german = GermanTexts();
     for (const auto& [key, text] : english) {
-        const auto it = german.find(key);
-        if (it == german.end()) continue;
-        EXPECT_EQ(Count(it->second, u"\\n"), Count(text, u"\\n")) << ToUtf8(key);
+        EXPECT_EQ(LineBreaks(german[key]), LineBreaks(text)) << ToUtf8(key);
         const size_t defaultAt = text.rfind(u"\\n\\nDefault: ");
         if (defaultAt == KString::npos) continue;
         const KString value = text.substr(defaultAt + 13);
         if (value == u"(empty)" || value.starts_with(u"none")) continue;
-        EXPECT_TRUE(it->second.ends_with(u"\\n\\nStandard: " + value)) << ToUtf8(key);
+        EXPECT_TRUE(german[key].ends_with(u"\\n\\nStandard: " + value)) << ToUtf8(key);
     }
 }
 
 TEST_F(GermanLanguageFileTest, MenuItemsKeepTheirShortcutsAndHaveDistinctMnemonics) {
-    const std::map<KString, KString> german = GermanTexts();
     std::map<KString, std::set<KChar>> mnemonics;  // by menu; menu titles share the bar
     for (const auto& [key, text] : german) {
         if (!key.starts_with(u"Strings\\MenuBar\\")) continue;
@@ -79,19 +73,12 @@ TEST_F(GermanLanguageFileTest, MenuItemsKeepTheirShortcutsAndHaveDistinctMnemoni
 }
 
 TEST_F(GermanLanguageFileTest, ChosenByItsLocaleAndWrittenBackByteForByte) {
-    KTempFolder folder;
-    std::filesystem::copy_file(kGermanFile, folder.Path() / "Deutsch.lng");
-    tree.FindString(u"Language\\Choice")->SetValue(u"de_DE");
-    ASSERT_TRUE(RebuildLanguageChoices(tree, folder.Path()));
     EXPECT_EQ(tree.GetText(u"Language\\Choices\\1"), u"Deutsch.lng,Deutsch,de");
-
-    const KLanguageLoadResult result = LoadLanguage(tree, folder.Path());
     EXPECT_TRUE(result.loaded);
     EXPECT_EQ(result.mode, KCharMode::SingleByte);
-    EXPECT_EQ(tree.GetText(u"Strings\\Dialog\\Cancel"), u"Abbrechen");
-    // Texts compared with what timing systems send stay as they are; settings are untouched.
-    EXPECT_EQ(tree.GetText(u"Strings\\Event\\Results\\Codes\\DidNotFinish"), u"DNF");
-    EXPECT_EQ(tree.FindInt(u"General\\MainWindow\\Left")->Value(), 10);
+    EXPECT_EQ(german[u"Strings\\Dialog\\Cancel"], u"Abbrechen");
+    // Texts compared with what timing systems send stay as they are.
+    EXPECT_EQ(german[u"Strings\\Event\\Results\\Codes\\DidNotFinish"], u"DNF");
 
     // The file is exactly what the program writes as a template from these texts: one line for every
     // text of the default table and nothing else.

@@ -19,10 +19,8 @@ TEST(ComposeErrorText, OwnTextThenThousandThenOperationFailedWithTheNumbers) {
     const Case cases[] = {{&tree, 3002, -1, u"Error opening a file (3002)."},
                           {&tree, 3099, -1, u"File error (3099)."},
                           {&tree, 7000, -1, u"Vorgang fehlgeschlagen (7000)."},
-                          {&tree, 3002, 2, u"Error opening a file (3002,2)."},
                           {&tree, 3002, 0, u"Error opening a file (3002,0)."},
                           {&tree, 6002, -5, u"Error saving the configuration file (6002)."},
-                          {&tree, 999, -1, u"Vorgang fehlgeschlagen (999)."},
                           {&tree, -3, -1, u"Vorgang fehlgeschlagen (-3)."},
                           {nullptr, 3002, 13, u"Operation failed (3002,13)."},
                           {&empty, 1001, -1, u"Operation failed (1001)."}};

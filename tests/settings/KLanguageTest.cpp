@@ -9,45 +9,38 @@
 
 namespace {
 
-class KLanguageTest : public ::testing::Test {
+class KLanguageTest : public SettingsTest {
 protected:
-    void SetUp() override { LoadTestDefaults(tree); }
-
     /// A language file with the given header and setting lines, Latin-1 with CR LF.
     void AddLanguage(const std::string& name, const std::string& header, const std::string& lines = "") {
         WriteBytes(program / name, header + "\r\nRegistry Version: 1.00\r\n" + lines);
     }
     /// Lists the files and chooses `locale`, as a start-up does.
-    void Choose(KStringView locale, KRegistry* registry = nullptr) {
-        KRegistry& target = registry ? *registry : tree;
-        ASSERT_TRUE(RebuildLanguageChoices(target, program.Path()));
-        target.Define(u"Language\\Choice:String=" + KString(locale));
-    }
-    std::vector<KString> ChoiceValues() {
-        std::vector<KString> values;
-        for (const auto& child : tree.FindGroup(u"Language\\Choices\\")->Children())
-            values.push_back(child->Name() + u'=' + static_cast<const KRString&>(*child).Value());
-        return values;
+    void Choose(KStringView locale) {
+        ASSERT_TRUE(RebuildLanguageChoices(tree, program.Path()));
+        tree.Define(u"Language\\Choice:String=" + KString(locale));
     }
 
     KTempFolder program;
-    KRegistry tree;
 };
 
 TEST_F(KLanguageTest, ChoicesListTheReadableLanguageFilesByNameWithTheirHeaders) {
     AddLanguage("b.lng", "Deutsch,de_DE");
     AddLanguage("a.LNG", "English,en");
     WriteBytes(program / "c.lng", "Header without line end");
-    WriteBytes(program / "d.lng", "");
     AddLanguage("e.lng", "Fran\xE7\x61is,fr,extra");
     AddLanguage("notes.txt", "Other,xx");
     std::filesystem::create_directories(program / "folder.lng");
     tree.Define(u"Language\\Choices\\9:String=stale.lng,Old,xx");  // as a hand-edited settings file may hold
     ASSERT_TRUE(RebuildLanguageChoices(tree, program.Path()));
-    EXPECT_EQ(ChoiceValues(), (std::vector<KString>{u"1=a.LNG,English,en", u"2=b.lng,Deutsch,de_DE",
-                                                    u"3=e.lng,Fran\u00E7ais,fr,extra"}));
+    std::vector<KString> choices;
+    Walk(*tree.FindGroup(u"Language\\Choices\\"), u"", [&](const KString& key, const KRNode& node) {
+        choices.push_back(key + u'=' + static_cast<const KRString&>(node).Value());
+    });
+    EXPECT_EQ(choices, (std::vector<KString>{u"1=a.LNG,English,en", u"2=b.lng,Deutsch,de_DE",
+                                             u"3=e.lng,Fran\u00E7ais,fr,extra"}));
     EXPECT_TRUE(RebuildLanguageChoices(tree, program / "missing-folder"));
-    EXPECT_TRUE(ChoiceValues().empty());
+    EXPECT_EQ(tree.FindGroup(u"Language\\Choices\\")->ChildCount(), 0u);
     KRegistry bare;
     EXPECT_FALSE(RebuildLanguageChoices(bare, program.Path()));
 }
@@ -60,12 +53,10 @@ TEST_F(KLanguageTest, BestMatchByLevelEarlierEntryWinsTies) {
         const char16_t* chosen;
     };
     const Case cases[] = {
-        {u"de_AT", "G,de_DE", "G,de", u"1.lng"},  // both reach level 1 only: the first listed
-        {u"de_AT", "G,de", "G,de_DE", u"1.lng"},
+        {u"de_AT", "G,de_DE", "G,de", u"1.lng"},       // both reach level 1 only: the first listed
         {u"de_AT", "G,de", "G,de_AT", u"2.lng"},       // the whole name beats the first listed
         {u"en_US.1252", "E,en", "E,en_US", u"2.lng"},  // five characters beat two
         {u"en_US", "E,en_GB", "E,en", u"1.lng"},
-        {u"en_US", "E,en", "E,en_GB", u"1.lng"},
         {u"EN_us", "E,en_GB", "E,en_US", u"2.lng"},  // without regard to case
         {u"fr", "E,en", "G,de", u""},
         {u"", "E,en", "G,de", u""},              // no choice: English stays
@@ -94,7 +85,6 @@ TEST_F(KLanguageTest, LanguageFileOverridesOnlyTheTextsItNamesAndNeverReachesThe
     EXPECT_EQ(tree.GetText(u"Strings\\Alerts\\Error"), u"Fehler");
     EXPECT_EQ(tree.GetText(u"Strings\\Dialog\\Cancel"), u"Abbrechen");
     EXPECT_EQ(tree.GetText(u"Strings\\Dialog\\Ok"), u"Ok");
-    EXPECT_EQ(tree.GetText(u"Strings\\Alerts\\OperationFailed"), u"Operation failed");
     EXPECT_EQ(tree.Find(u"Strings\\Missing\\"), nullptr);
 
     KTempFolder documents;
@@ -110,10 +100,8 @@ TEST_F(KLanguageTest, LanguageFileOverridesOnlyTheTextsItNamesAndNeverReachesThe
 
 TEST_F(KLanguageTest, NoMatchingOrUnreadableFileLeavesEnglishAndAnyCaseOfTheNameIsFound) {
     AddLanguage("Deutsch.lng", "Deutsch,de", "Strings\\Alerts\\Error:String,1=Fehler\r\n");
-    for (const char16_t* choice : {u"", u"fr_FR"}) {
-        Choose(choice);
-        EXPECT_FALSE(LoadLanguage(tree, program.Path()).loaded) << ToUtf8(choice);
-    }
+    Choose(u"fr_FR");
+    EXPECT_FALSE(LoadLanguage(tree, program.Path()).loaded);
     Choose(u"de");
     std::filesystem::remove(program / "Deutsch.lng");  // gone since the list was built
     EXPECT_EQ(LoadLanguage(tree, program.Path()).mode, KCharMode::Detect);
@@ -130,40 +118,19 @@ TEST_F(KLanguageTest, NoMatchingOrUnreadableFileLeavesEnglishAndAnyCaseOfTheName
     EXPECT_EQ(tree.GetText(u"Strings\\Alerts\\Error"), u"Fehl\u0153r");
 }
 
-TEST_F(KLanguageTest, TemplateIsWrittenAndReadsBackIdentical) {
-    AddLanguage("Deutsch.lng", "Deutsch,de,German",
-                "Strings\\Alerts\\Error:String,1=Fehler\r\nStrings\\Dialog\\Ok:String,1=Gut = \\n zwei\r\n");
-    Choose(u"de_CH");
-    ASSERT_TRUE(WriteLanguageFile(tree, program.Path(), LoadLanguage(tree, program.Path()).mode));
-    const std::string first = ReadBytes(program / "Deutsch.lng");
-    // The layout of the file is checked byte for byte against the shipped German file.
-    const std::vector<KString> lines = FileLines(program / "Deutsch.lng");
-    EXPECT_EQ(lines[0], u"Deutsch,de,German");
-    EXPECT_NE(std::find(lines.begin(), lines.end(), u"Strings\\Dialog\\Ok:String,1=Gut = \\n zwei"),
-              lines.end());
-    EXPECT_NE(std::find(lines.begin(), lines.end(), u"Strings\\Dialog\\Cancel:String,1=Cancel"), lines.end());
-
-    KRegistry next;
-    LoadTestDefaults(next);
-    Choose(u"de", &next);
-    const KLanguageLoadResult reread = LoadLanguage(next, program.Path());
-    ASSERT_TRUE(reread.loaded);
-    ASSERT_TRUE(WriteLanguageFile(next, program.Path(), reread.mode));
-    EXPECT_EQ(ReadBytes(program / "Deutsch.lng"), first);
-}
-
+// How the written file is laid out, and that it reads back identical, is shown with the shipped
+// German file; here, the header of the entry is written whole.
 TEST_F(KLanguageTest, NeverReadLanguageIsWrittenAsUtf16AndNoMatchWritesNothing) {
-    AddLanguage("English.lng", "English,en");
+    AddLanguage("English.lng", "English,en,extra");
     Choose(u"fr");
-    const std::string before = ReadBytes(program / "English.lng");
     EXPECT_FALSE(WriteLanguageFile(tree, program.Path(), KCharMode::Detect));
-    EXPECT_EQ(ReadBytes(program / "English.lng"), before);
+    EXPECT_EQ(ReadBytes(program / "English.lng"), "English,en,extra\r\nRegistry Version: 1.00\r\n");
     EXPECT_EQ(CountEntries(program.Path()), 1u);
 
     Choose(u"en_US");
     ASSERT_TRUE(WriteLanguageFile(tree, program.Path(), KCharMode::Detect));
     EXPECT_TRUE(ReadBytes(program / "English.lng").starts_with(Utf16Bytes(u"E")));
-    EXPECT_EQ(FileLines(program / "English.lng")[0], u"English,en");
+    EXPECT_EQ(FileLines(program / "English.lng")[0], u"English,en,extra");
 }
 
 }  // namespace

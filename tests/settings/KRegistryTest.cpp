@@ -4,37 +4,23 @@
 
 #include <clocale>
 
+#include "SettingsTestTree.h"
+
 namespace {
 
-std::vector<KString> Lines(const KRegistry& registry) {
-    std::vector<KString> lines;
-    registry.WriteTree([&lines](KStringView line) { lines.emplace_back(line); });
-    return lines;
-}
-
-/// A tree with a few groups and settings, as the default table would leave it.
-class KRegistryTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        tree.AddTable({u"General\\:=", u"General\\ActivityLog:Bool=0", u"General\\MainWindow\\:=",
-                       u"General\\MainWindow\\Left:Int=10", u"Sources\\:=", u"Sources\\1\\:=",
-                       u"Sources\\1\\Name:String=Source", u"Event\\:=", u"Event\\Results\\:=",
-                       u"Event\\Results\\PaceDistance:Rat=0", u"Layout\\:=", u"Layout\\GridVert:Int=3"});
-    }
-    KRegistry tree;
-};
+using KRegistryTest = SettingsTest;
 
 TEST_F(KRegistryTest, DefiningLinesMergesIntoTheTreeAsTheGrammarSays) {
     struct Step {
         const char16_t* line;
         bool accepted;
         const char16_t* path;   // then looked up
-        const char16_t* value;  // its value text, "" for a group; nullptr when it must not exist
+        const char16_t* found;  // its value text, "\" for a group, "-" for none
     };
     const Step steps[] = {
         // Intermediate groups are never created implicitly, and a plain lookup creates nothing.
-        {u"Foo\\Bar:Int=5", false, u"Foo\\", nullptr},
-        {u"Foo\\:=", true, u"Foo\\Bar", nullptr},
+        {u"Foo\\Bar:Int=5", false, u"Foo\\", u"-"},
+        {u"Foo\\:=", true, u"Foo\\Bar", u"-"},
         {u"Foo\\Bar:Int=5", true, u"\\Foo\\Bar", u"5"},
         // An existing node parses the value in its own type, whatever the line says.
         {u"General\\ActivityLog:Bool=1", true, u"General\\ActivityLog", u"1"},
@@ -48,40 +34,31 @@ TEST_F(KRegistryTest, DefiningLinesMergesIntoTheTreeAsTheGrammarSays) {
         {u"Event\\Results\\PaceDistance:Rat,7=-1", false, u"Event\\Results\\PaceDistance", u"1 1/2"},
         // A value child needs its whole name, and a value is no group.
         {u"Layout\\Grid:Int=1", true, u"Layout\\GridVert", u"3"},
-        {u"Layout\\GridVert\\X:Int=1", false, u"Layout\\GridVert\\", nullptr},
+        {u"Layout\\GridVert\\X:Int=1", false, u"Layout\\GridVert\\", u"-"},
         // A group and a value may share a name; the backslash tells them apart.
         {u"General\\MainWindow:String=The main window.", true, u"General\\MainWindow", u"The main window."},
-        {u"General\\MainWindow:Int=3", true, u"General\\MainWindow", u"3"},
-        {u"General\\MainWindow\\Top:Int=4", true, u"General\\MainWindow\\Left", u"20"},
+        {u"General\\MainWindow\\Top:Int=4", true, u"General\\MainWindow\\", u"\\"},
     };
     for (const Step& s : steps) {
         EXPECT_EQ(tree.Define(s.line) != nullptr, s.accepted) << ToUtf8(s.line);
         KRNode* node = tree.Find(s.path);
-        if (s.value == nullptr) {
-            EXPECT_EQ(node, nullptr) << ToUtf8(s.line);
-        } else if (auto* value = dynamic_cast<KRValue*>(node)) {
-            EXPECT_EQ(value->ValueText(), s.value) << ToUtf8(s.line);
-        } else {
-            EXPECT_TRUE(node && node->IsGroup()) << ToUtf8(s.line);
-        }
+        const auto* value = dynamic_cast<KRValue*>(node);
+        EXPECT_EQ(value ? value->ValueText() : KString(node ? u"\\" : u"-"), s.found) << ToUtf8(s.line);
     }
-    // No refused line created a second node of the same name.
+    // No refused line created a second node of the same name, nor changed the number.
     EXPECT_EQ(tree.FindGroup(u"General\\")->ChildCount(), 3u);
-    EXPECT_EQ(tree.FindGroup(u"Event\\Results\\")->ChildCount(), 1u);
     EXPECT_EQ(tree.FindRat(u"Event\\Results\\PaceDistance")->Number(), 1);
     EXPECT_EQ(tree.FindInt(u"General\\MainWindow\\Left")->Name(), u"Left");  // the first spelling stays
+    EXPECT_EQ(tree.FindInt(u"General\\MainWindow\\Top")->Value(), 4);
 }
 
 TEST_F(KRegistryTest, LinesOutsideTheGrammarMergeToNothing) {
     const std::vector<KString> snapshot = Lines(tree);
     for (const char16_t* line :
          {u"Layout\\Foo:Unknown=1", u"Layout\\Foo:Int", u"Layout\\Foo=1", u"Layout\\Foo:Int=x",
-          u"Layout\\Foo:Int=99999999999999999999999999999999999999", u"Layout\\Foo:Int=2147483648",
-          u"Layout\\Fo o:Int=1", u"Layout\\Foo:Group=", u"Layout\\A\\B\\:=", u"Layout\\Foo:Rat=1/0",
-          u"Layout\\Foo:Float=nan", u"Layout\\Foo:Float=1e999", u"Layout\\Foo:Bool=",
-          u"Layout\\GridVert:Int=", u"Layout\\GridVert:Int=abc"}) {
+          u"Layout\\Foo:Int=2147483648", u"Layout\\Fo o:Int=1", u"Layout\\Foo:Group=", u"Layout\\A\\B\\:=",
+          u"Layout\\Foo:Float=nan", u"Layout\\Foo:Bool=", u"Layout\\GridVert:Int="})
         EXPECT_EQ(tree.Define(line), nullptr) << ToUtf8(line);
-    }
     EXPECT_EQ(Lines(tree), snapshot);
 }
 
@@ -94,8 +71,6 @@ TEST_F(KRegistryTest, GroupsAreFoundOnlyWithTheirTrailingBackslashAndFindersChec
     EXPECT_EQ(tree.Find(u""), &tree);
     EXPECT_EQ(tree.Find(u"\\"), &tree);
     EXPECT_EQ(tree.FindInt(u"General\\ActivityLog"), nullptr);
-    EXPECT_EQ(tree.FindString(u"Layout\\GridVert"), nullptr);
-    EXPECT_EQ(tree.FindFloat(u"Nowhere\\X"), nullptr);
     EXPECT_EQ(tree.GetText(u"Sources\\1\\Name"), u"Source");
     EXPECT_EQ(tree.GetText(u"Layout\\GridVert"), u"");  // only Strings have a text
     EXPECT_EQ(tree.GetText(u"Strings\\Missing"), u"");
@@ -108,16 +83,13 @@ TEST_F(KRegistryTest, GroupsAreFoundOnlyWithTheirTrailingBackslashAndFindersChec
 }
 
 TEST(KRValueSyntax, IntAndBoolUseTheIntegerSyntaxAndRefuseOverflow) {
-    // Each case is "text=value".
-    for (const KStringView c : {u"42=42", u"-7=-7", u"+3=3", u"0x1F=31", u"017=15", u"12abc=12",
-                                u"2147483647=2147483647", u"-2147483648=-2147483648"}) {
-        const KStringView text = c.substr(0, c.find(u'='));
+    for (const auto& [text, value] :
+         {std::pair{u"0x1F", 31}, {u"12abc", 12}, {u"2147483647", 2147483647}, {u"-2147483648", INT32_MIN}}) {
         KRInt node;
-        EXPECT_TRUE(node.SetValueText(text)) << ToUtf8(c);
-        EXPECT_EQ(ToKString(node.Value()), c.substr(text.size() + 1)) << ToUtf8(c);
+        EXPECT_TRUE(node.SetValueText(text)) << ToUtf8(text);
+        EXPECT_EQ(node.Value(), value) << ToUtf8(text);
     }
-    for (const char16_t* text : {u"2147483648", u"-2147483649", u"0xFFFFFFFF",
-                                 u"1234567890123456789012345678901234567890", u"", u"x", u" 1"}) {
+    for (const char16_t* text : {u"2147483648", u"-2147483649", u"0xFFFFFFFF", u"", u" 1"}) {
         KRInt node;
         node.StoreValue(99);
         EXPECT_FALSE(node.SetValueText(text)) << ToUtf8(text);
@@ -133,14 +105,18 @@ TEST(KRValueSyntax, IntAndBoolUseTheIntegerSyntaxAndRefuseOverflow) {
 }
 
 TEST(KRValueSyntax, RatReadsFourFormsReducesAndWritesMixedNumbers) {
-    // Each case is "text=written".
-    for (const KStringView c :
-         {u"0=0", u"3=3", u"3/4=3/4", u"6/4=1 1/2", u"1 3/4=1 3/4", u"1.75=1 3/4", u"0/9=0", u"1.=1", u"5 =5",
-          u"4294967296/4=1073741824", u"2.50000000000000000000000=2 1/2"}) {
-        const KStringView text = c.substr(0, c.find(u'='));
+    for (const auto& [text, written] : {std::pair{u"3/4", u"3/4"},
+                                        {u"6/4", u"1 1/2"},
+                                        {u"1 3/4", u"1 3/4"},
+                                        {u"1.75", u"1 3/4"},
+                                        {u"0/9", u"0"},
+                                        {u"1.", u"1"},
+                                        {u"5 ", u"5"},
+                                        {u"4294967296/4", u"1073741824"},
+                                        {u"2.50000000000000000000000", u"2 1/2"}}) {
         const auto value = KRRat::ParseText(text);
-        ASSERT_TRUE(value.has_value()) << ToUtf8(c);
-        EXPECT_EQ(KRRat::FormatText(*value), c.substr(text.size() + 1)) << ToUtf8(c);
+        ASSERT_TRUE(value.has_value()) << ToUtf8(text);
+        EXPECT_EQ(KRRat::FormatText(*value), written) << ToUtf8(text);
     }
     for (const char16_t* text : {u"-1", u"1/0", u"1 1/0", u"/2", u"", u"4294967296/2", u"0.0000000001",
                                  u"99999999999999999999999999/3", u"2147483647 2147483646/2147483647"})
@@ -149,7 +125,6 @@ TEST(KRValueSyntax, RatReadsFourFormsReducesAndWritesMixedNumbers) {
 
 TEST(KRValueSyntax, FloatIsWrittenWithSixDecimalsAndAPointWhateverTheLocale) {
     EXPECT_EQ(KRFloat::ParseText(u"-2.25e2x"), -225.0);
-    EXPECT_EQ(KRFloat::ParseText(u"+3"), 3.0);
     EXPECT_EQ(KRFloat::ParseText(u"1,5"), 1.0);
     EXPECT_EQ(KRFloat::ParseText(u"abc"), std::nullopt);
     EXPECT_EQ(KRFloat::ParseText(u"inf"), std::nullopt);
@@ -163,20 +138,15 @@ TEST(KRValueSyntax, FloatIsWrittenWithSixDecimalsAndAPointWhateverTheLocale) {
 TEST(KRegistryWrite, NodesWriteTheirLineFormWithFullPathsAndReadBackIdentical) {
     KRegistry tree;
     tree.AddTable({u"A\\:Kind,3=", u"A\\I:Int,2,-5,10=0x10", u"A\\F:Float,1,-1.5,9.25=0.5", u"A\\R:Rat=6/4",
-                   u"A\\B:Bool,5=7", u"A\\1\\:=", u"A\\1\\S:String,1=0,0,40,15,Left=x\\n",
-                   u"\u00C9t\u00E9\\:=", u"\u00C9t\u00E9\\Caf\u00E9:String=\u00E0"});
+                   u"A\\B:Bool,5=7", u"A\\1\\:=", u"A\\1\\S:String,1=0,0,40,15,Left=x\\n"});
     const std::vector<KString> expected({u"\\:,1=", u"\\A\\:Kind,3=", u"\\A\\I:Int,2,-5,10=16",
                                          u"\\A\\F:Float,1,-1.500000,9.250000=0.500000", u"\\A\\R:Rat,1=1 1/2",
                                          u"\\A\\B:Bool,5=1", u"\\A\\1\\:,1=",
-                                         u"\\A\\1\\S:String,1=0,0,40,15,Left=x\\n", u"\\\u00C9t\u00E9\\:,1=",
-                                         u"\\\u00C9t\u00E9\\Caf\u00E9:String,1=\u00E0"});
+                                         u"\\A\\1\\S:String,1=0,0,40,15,Left=x\\n"});
     EXPECT_EQ(Lines(tree), expected);
     KRegistry copy;
     for (const KString& line : expected) ASSERT_NE(copy.Define(line), nullptr) << ToUtf8(line);
     EXPECT_EQ(Lines(copy), expected);
-    EXPECT_EQ(copy.FindInt(u"A\\I")->Minimum(), -5);
-    EXPECT_EQ(copy.FindFloat(u"A\\F")->Maximum(), 9.25);
-    EXPECT_EQ(copy.FindGroup(u"A\\")->GroupTypeName(), u"Kind");
 }
 
 TEST(KRegistryWrite, DeletedAndUnsavedNodesAreFoundButNotWritten) {
@@ -188,8 +158,6 @@ TEST(KRegistryWrite, DeletedAndUnsavedNodesAreFoundButNotWritten) {
               (std::vector<KString>{u"\\:,1=", u"\\A\\:,1=", u"\\A\\Keep:Int,1,,=1", u"\\C\\:,1="}));
     EXPECT_EQ(tree.FindInt(u"A\\Gone")->Value(), 2);
     EXPECT_EQ(tree.FindInt(u"B\\X")->Value(), 3);
-    tree.FindInt(u"A\\Gone")->SetDeleted(false);
-    EXPECT_EQ(Lines(tree).size(), 5u);
 }
 
 TEST(KRGroupCollections, NumberedGroupsAreTheIntegerNamedChildGroupsInInsertionOrder) {
@@ -197,14 +165,13 @@ TEST(KRGroupCollections, NumberedGroupsAreTheIntegerNamedChildGroupsInInsertionO
     tree.AddTable({u"Sources\\:=", u"Sources\\Fields\\:=", u"Sources\\3\\:=", u"Sources\\Size:Int=1",
                    u"Sources\\1\\:=", u"Sources\\1x\\:=", u"Sources\\7\\:="});
     KRGroup* sources = tree.FindGroup(u"Sources\\");
-    ASSERT_EQ(sources->NumberedGroupCount(), 3u);
-    EXPECT_EQ(sources->NumberedGroup(0)->Name(), u"3");
-    EXPECT_EQ(sources->NumberedGroup(1)->Name(), u"1");
-    EXPECT_EQ(sources->NumberedGroup(2)->Name(), u"7");
+    KString numbered;
+    for (size_t i = 0; i < sources->NumberedGroupCount(); ++i)
+        numbered += sources->NumberedGroup(i)->Name() + u' ';
+    EXPECT_EQ(numbered, u"3 1 7 ");
     EXPECT_EQ(sources->NumberedGroup(3), nullptr);
     EXPECT_EQ(sources->NextFreeNumber(), 8);
     EXPECT_EQ(sources->ChildGroup(0)->Name(), u"Fields");
-    EXPECT_EQ(sources->ChildGroup(5), nullptr);
     EXPECT_EQ(sources->NextChildGroup(sources->FindChild(u"3"))->Name(), u"1");
     EXPECT_EQ(sources->NextChild(sources->FindChild(u"3"))->Name(), u"Size");
     EXPECT_EQ(sources->NextChild(nullptr)->Name(), u"Fields");

@@ -2,16 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "SettingsTestTree.h"
 
 namespace {
 
-class KSettingsFileTest : public ::testing::Test {
+class KSettingsFileTest : public SettingsTest {
 protected:
-    void SetUp() override { LoadTestDefaults(tree); }
-
     std::filesystem::path File() const { return SettingsFilePath(documents.Path()); }
     void WriteFile(const std::string& bytes) {
         std::filesystem::create_directories(SettingsFolder(documents.Path()));
@@ -25,7 +21,6 @@ protected:
     int Left(KRegistry& registry) { return registry.FindInt(u"General\\MainWindow\\Left")->Value(); }
 
     KTempFolder documents;
-    KRegistry tree;
 };
 
 TEST_F(KSettingsFileTest, MissingOrEmptyFileIsTheFirstStartAndSavesAsUtf16WithCrLf) {
@@ -36,38 +31,36 @@ TEST_F(KSettingsFileTest, MissingOrEmptyFileIsTheFirstStartAndSavesAsUtf16WithCr
     WriteFile("");
     result = LoadSettingsFile(tree, documents.Path());
     EXPECT_TRUE(result.ok && !result.loaded);
-    EXPECT_EQ(Left(tree), 10);
 
-    ASSERT_TRUE(SaveSettingsFile(tree, documents.Path(), result.mode));
-    EXPECT_TRUE(ReadBytes(File()).starts_with(std::string("\xFF\xFER\0", 4)));
-    const std::vector<KString> lines = FileLines(File());
     // The lines are the tree's own (see KRegistryWrite); values reach the next start (see below).
-    ASSERT_GE(lines.size(), 2u);
-    EXPECT_EQ(lines[0], u"Registry Version: 1.00");
-    EXPECT_EQ(lines[1], u"\\:,1=");
+    ASSERT_TRUE(SaveSettingsFile(tree, documents.Path(), result.mode));
+    EXPECT_TRUE(ReadBytes(File()).starts_with(Utf16Bytes(u"Registry Version: 1.00\r\n\\:,1=\r\n")));
 }
 
-TEST_F(KSettingsFileTest, FileOverridesDefaultsInEveryCharacterModeAndLineEnd) {
-    const KString body[] = {u"Registry Version: 1.00", u"\\:,1=", u"\\General\\:,1=",
-                            u"\\General\\MainWindow\\Left:Int,1,,=200", u"\\General\\Foo:String,1=b\u00E4r"};
-    for (const char16_t* lineEnd : {u"\r\n", u"\n", u"\r", u"\n\r"}) {
-        KString text;
-        for (const KString& line : body) text += line + lineEnd;
-        const std::pair<std::string, KCharMode> encodings[] = {{ToLatin1(text), KCharMode::SingleByte},
-                                                               {Utf16Bytes(text), KCharMode::Unicode},
-                                                               {Utf16Bytes(text, true), KCharMode::Unicode}};
-        for (const auto& [bytes, mode] : encodings) {
-            SCOPED_TRACE(testing::Message()
-                         << "line end of " << ToUtf8(lineEnd).size() << " mode " << static_cast<int>(mode));
-            WriteFile(bytes);
-            KRegistry next;
-            const KSettingsLoadResult result = LoadNext(next);
-            EXPECT_TRUE(result.ok && result.loaded);
-            EXPECT_EQ(result.mode, mode);
-            EXPECT_EQ(Left(next), 200);
-            EXPECT_EQ(next.FindInt(u"General\\MainWindow\\Top")->Value(), 10);  // omitted: default
-            EXPECT_EQ(next.GetText(u"General\\Foo"), u"b\u00E4r");
-        }
+TEST_F(KSettingsFileTest, FileOverridesDefaultsInEveryCharacterMode) {
+    // Each line end splits lines (the reader's own, see KTextReader).
+    const auto text = [](const char16_t* end) {
+        KString t;
+        for (const char16_t* line :
+             {u"Registry Version: 1.00", u"\\:,1=", u"\\General\\:,1=",
+              u"\\General\\MainWindow\\Left:Int,1,,=200", u"\\General\\Foo:String,1=b\u00E4r"})
+            t += line + KString(end);
+        return t;
+    };
+    const std::pair<std::string, KCharMode> encodings[] = {
+        {ToLatin1(text(u"\n")), KCharMode::SingleByte},
+        {Utf16Bytes(text(u"\r")), KCharMode::Unicode},
+        {Utf16Bytes(text(u"\n\r"), true), KCharMode::Unicode}};
+    for (const auto& [bytes, mode] : encodings) {
+        SCOPED_TRACE(bytes.size());
+        WriteFile(bytes);
+        KRegistry next;
+        const KSettingsLoadResult result = LoadNext(next);
+        EXPECT_TRUE(result.ok && result.loaded);
+        EXPECT_EQ(result.mode, mode);
+        EXPECT_EQ(Left(next), 200);
+        EXPECT_EQ(next.FindInt(u"General\\MainWindow\\Top")->Value(), 10);  // omitted: default
+        EXPECT_EQ(next.GetText(u"General\\Foo"), u"b\u00E4r");
     }
 }
 
@@ -90,7 +83,6 @@ TEST_F(KSettingsFileTest, SingleByteFileIsWrittenBackSingleByteWithCrLfUnlessATe
     const std::string bytes = ReadBytes(File());
     EXPECT_TRUE(bytes.starts_with("Registry Version: 1.00\r\n"));
     EXPECT_NE(bytes.find("\\General\\Name:String,1=Jos\xE9\r\n"), std::string::npos);
-    EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\n'), std::count(bytes.begin(), bytes.end(), '\r'));
 
     // A text that does not fit one byte (a non-scoring school) makes the file Unicode.
     tree.FindString(u"General\\Name")->SetValue(u"\u0160kola");
@@ -105,7 +97,6 @@ TEST_F(KSettingsFileTest, UserKeysAndChangesReachTheNextStartAndDeletedKeysHaveT
     WriteFile(Utf16Bytes(
         u"Registry Version: 1.00\r\n\\:,1=\r\n\\General\\:,1=\r\n\\General\\Foo:String,1=bar\r\n"));
     const KSettingsLoadResult first = LoadSettingsFile(tree, documents.Path());
-    EXPECT_EQ(tree.GetText(u"General\\Foo"), u"bar");
     tree.Define(u"General\\ActivityLog:Bool=1");
     tree.Define(u"Event\\Results\\PaceDistance:Rat=1 1/2");
     tree.Define(u"General\\MainWindow\\Left:Int=250");
@@ -150,10 +141,8 @@ TEST_F(KSettingsFileTest, UnreadableFileIsAnErrorKeepsTheDefaultsAndIsMovedAside
     EXPECT_EQ(Left(tree), 10);
 
     // The save at exit must not destroy what could not be read.
-    std::filesystem::path backup = File();
-    backup += ".bak";
-    EXPECT_EQ(result.backup, backup);
-    EXPECT_TRUE(std::filesystem::exists(backup / "kept"));
+    EXPECT_EQ(result.backup, File() += ".bak");
+    EXPECT_TRUE(std::filesystem::exists(result.backup / "kept"));
     EXPECT_TRUE(SaveSettingsFile(tree, documents.Path(), result.mode));
     EXPECT_TRUE(std::filesystem::is_regular_file(File()));
 }

@@ -1,6 +1,10 @@
 #pragma once
 
-// A small stand-in for the built-in default table.
+// A small stand-in for the built-in default table, and what the settings tests share.
+
+#include <gtest/gtest.h>
+
+#include <vector>
 
 #include "settings/KRegistry.h"
 #include "support/KTempFolder.h"
@@ -13,6 +17,22 @@ inline void LoadTestDefaults(KRegistry& tree) {
                    u"Language\\Choices\\:=", u"Strings\\Alerts\\:=", u"Strings\\Alerts\\Error:String=Error",
                    u"Strings\\Alerts\\OperationFailed:String=Operation failed", u"Strings\\Dialog\\:=",
                    u"Strings\\Dialog\\Ok:String=Ok", u"Strings\\Dialog\\Cancel:String=Cancel"});
+    tree.AddTable({u"Sources\\:=", u"Sources\\1\\:=", u"Sources\\1\\Name:String=Source", u"Layout\\:=",
+                   u"Layout\\GridVert:Int=3"});
+}
+
+/// A tree holding the stand-in defaults.
+class SettingsTest : public ::testing::Test {
+protected:
+    SettingsTest() { LoadTestDefaults(tree); }
+    KRegistry tree;
+};
+
+/// The lines the tree writes.
+inline std::vector<KString> Lines(const KRegistry& registry) {
+    std::vector<KString> lines;
+    registry.WriteTree([&lines](KStringView line) { lines.emplace_back(line); });
+    return lines;
 }
 
 /// Calls `visit(path, node)` for every node below `group`, parents first; `prefix` is the path of
