@@ -29,34 +29,16 @@ public:
     KPty& operator=(const KPty&) = delete;
 
     const std::string& Path() const { return m_path; }
+    /// What the far end cannot take yet goes out with the next Send.
     void Send(const std::string& bytes) const {
-        if (::write(m_master, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size())) std::abort();
+        m_unsent += bytes;
+        const ssize_t n = ::write(m_master, m_unsent.data(), m_unsent.size());
+        if (n > 0) m_unsent.erase(0, static_cast<size_t>(n));
     }
     /// What arrives until `count` bytes are there or 5 s have passed.
-    std::string Receive(size_t count) const {
-        std::string bytes;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        while (bytes.size() < count && std::chrono::steady_clock::now() < deadline) {
-            pollfd readable{m_master, POLLIN, 0};
-            if (::poll(&readable, 1, 50) <= 0) continue;
-            char chunk[256];
-            const ssize_t n = ::read(m_master, chunk, std::min(sizeof chunk, count - bytes.size()));
-            if (n > 0) bytes.append(chunk, static_cast<size_t>(n));
-        }
-        return bytes;
-    }
-    /// What has arrived after a quiet `ms`.
-    std::string Drain(int ms = 20) const {
-        std::string bytes;
-        char chunk[256];
-        pollfd readable{m_master, POLLIN, 0};
-        while (::poll(&readable, 1, ms) > 0) {
-            const ssize_t n = ::read(m_master, chunk, sizeof chunk);
-            if (n <= 0) break;
-            bytes.append(chunk, static_cast<size_t>(n));
-        }
-        return bytes;
-    }
+    std::string Receive(size_t count) const { return Read(count, 5000); }
+    /// What has arrived after a quiet `ms` (5 s at most).
+    std::string Drain(int ms = 20) const { return Read(std::string::npos, ms); }
     termios Settings() const {
         termios settings{};
         ::tcgetattr(m_slave, &settings);
@@ -69,7 +51,21 @@ public:
     }
 
 private:
+    std::string Read(size_t count, int quietMs) const {
+        std::string bytes;
+        char chunk[4096];
+        pollfd readable{m_master, POLLIN, 0};
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        for (ssize_t n = 1; n > 0 && bytes.size() < count && std::chrono::steady_clock::now() < deadline &&
+                            ::poll(&readable, 1, quietMs) > 0;) {
+            n = ::read(m_master, chunk, std::min(sizeof chunk, count - bytes.size()));
+            if (n > 0) bytes.append(chunk, static_cast<size_t>(n));
+        }
+        return bytes;
+    }
+
     int m_master = -1;
     int m_slave = -1;
     std::string m_path;
+    mutable std::string m_unsent;
 };

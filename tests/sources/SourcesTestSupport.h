@@ -57,10 +57,9 @@ inline std::string Describe(EventRecord& event) {
     std::string text;
     EventRecord::ScopedLock lock(event);
     for (ResultRecord& r : event.Results().Sorted()) {
-        text +=
-            (text.empty() ? "" : "; ") + ToUtf8(r.Id() + u" " + r.FirstName() + u"/" + r.LastName() + u" " +
-                                                r.Affiliation() + u" " + r.FormatTimeField(r.Time()) + u" " +
-                                                ToKString(r.LapsToGo()) + u" " + ToKString(r.Place()));
+        text += (text.empty() ? "" : "; ") +
+                ToUtf8(r.Id() + u" " + r.FirstName() + u"/" + r.LastName() + u" " + r.Affiliation() + u" " +
+                       r.FormatTimeField(r.Time()) + u" " + ToKString(r.LapsToGo()) + u" " + r.PlaceText());
     }
     return text;
 }

@@ -39,9 +39,9 @@ TEST(InputUpdate, UpdatesDiscardAddAndUpdateResultsAsTheEventAndItsLinesSay) {
         {"a line without a time takes the previous line's time; one without Laps is never applied",
          "1 /  5:00 0 1; 2 /  5:00 0 2", "Place=1|Id=1|Time=5:00|Laps=0|Place=2|Id=2|Laps=0|Place=3|Id=3"},
         {"participants 0 empties the results", "", kRace, "EventName=Boys 5K|NumberOfParticipants=0", 0},
-        {"participants unreadable is 65535; C-like prefixes read", "1 /   0 1",
+        {"participants unreadable is 65535; C-like prefixes read", "1 /   0 ",
          "NumberOfParticipants=0x10|Place=1|Id=1|Laps=0", "NumberOfParticipants=x", 65535},
-        {"a code text as place sets the code; unknown names are skipped", "7 /   2 -1",
+        {"a code text as place sets the code; unknown names are skipped", "7 /   2 DNF",
          "Place=DNF|Id=7|Colour=red|Laps=2"},
     };
     for (const auto& c : cases) {
