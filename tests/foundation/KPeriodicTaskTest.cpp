@@ -27,9 +27,6 @@ bool Eventually(const std::function<bool()>& condition) {
 class CountingTask : public KPeriodicTask {
 public:
     ~CountingTask() override { Stop(); }
-    bool WaitForTicks(int count) {
-        return Eventually([&] { return ticks >= count; });
-    }
 
     std::function<void()> onTick;  // set while no thread runs
     std::atomic<int> ticks{0};
@@ -66,42 +63,47 @@ bool WaitForSleeps(const OtherThreads& before, long long count) {
 
 }  // namespace
 
-TEST(KPeriodicTask, StartsPausedAndOnlyStopEndsAStartedTask) {
+TEST(KPeriodicTask, StartsPausedOnlyStopEndsItAndStopWakesItAtOnce) {
     CountingTask task;
     task.Resume();  // no effect while stopped
     EXPECT_TRUE(task.IsStopped());
     EXPECT_EQ(task.Period(), -1);
-    for (int round = 1; round <= 2; ++round) {  // a stopped task starts again
+    for (const bool running : {false, true}) {  // a stopped task starts again
+        const OtherThreads before = Others();
         ASSERT_TRUE(task.Start(60000, 1));
         EXPECT_TRUE(task.IsPaused());
         EXPECT_TRUE(task.Start(1));  // changes nothing, paused or running
         EXPECT_EQ(task.Period(), 60000);
-        task.Resume();
-        EXPECT_TRUE(task.Start(1));
-        EXPECT_TRUE(task.IsRunning());
-        task.Pause();
-        EXPECT_TRUE(task.IsPaused());
+        if (running) {
+            task.Pause();
+            EXPECT_TRUE(task.IsPaused());
+            task.Resume();
+            EXPECT_TRUE(task.Start(1));
+            EXPECT_TRUE(task.IsRunning());
+        }
+        ASSERT_TRUE(WaitForSleeps(before, 1));  // the thread waits out its first period
+        const auto start = Clock::now();
         task.Stop();
+        EXPECT_LT(Clock::now() - start, 30s) << "Stop waited for the period to pass";
         EXPECT_TRUE(task.IsStopped());
         EXPECT_EQ(task.Period(), -1);
     }
+    EXPECT_EQ(task.ticks, 0);
 }
 
 TEST(KPeriodicTask, NoTickWhilePausedAndTicksWhileRunning) {
     CountingTask task;
-    OtherThreads before = Others();
     ASSERT_TRUE(task.Start(1));
-    ASSERT_TRUE(WaitForSleeps(before, 5));  // woke up paused four times at least
+    ASSERT_TRUE(WaitForSleeps(Others(), 5));  // woke up paused four times at least
     EXPECT_EQ(task.ticks, 0);
     task.Resume();
-    EXPECT_TRUE(task.WaitForTicks(3));
+    EXPECT_TRUE(Eventually([&] { return task.ticks >= 3; }));
     task.Pause();
     const int atPause = task.ticks;
-    before = Others();
-    ASSERT_TRUE(WaitForSleeps(before, 5));
+    ASSERT_TRUE(WaitForSleeps(Others(), 5));
     EXPECT_LE(task.ticks, atPause + 1);  // at most a tick that was under way
     task.Resume();
-    EXPECT_TRUE(task.WaitForTicks(task.ticks + 2));
+    EXPECT_TRUE(Eventually([&] { return task.ticks >= atPause + 3; }));
 }
 
 TEST(KPeriodicTask, StopDuringATickWaitsForItAndNoTickFollows) {
@@ -125,20 +127,6 @@ TEST(KPeriodicTask, StopDuringATickWaitsForItAndNoTickFollows) {
     ASSERT_TRUE(Eventually([&] { return tickEnded.load(); }));  // no tick outlives the task
 }
 
-TEST(KPeriodicTask, StopWakesAWaitingTaskAtOnce) {
-    for (const bool running : {false, true}) {
-        CountingTask task;
-        const OtherThreads before = Others();
-        ASSERT_TRUE(task.Start(60000));
-        if (running) task.Resume();
-        ASSERT_TRUE(WaitForSleeps(before, 1));  // the thread waits out its first period
-        const auto start = Clock::now();
-        task.Stop();
-        EXPECT_LT(Clock::now() - start, 30s) << "Stop waited for the period to pass";
-        EXPECT_EQ(task.ticks, 0);
-    }
-}
-
 TEST(KPeriodicTask, EveryPriorityRunsRealWorkOnTheDefaultStack) {
     for (int priority = -4; priority <= 4; ++priority) {
         CountingTask task;
@@ -148,7 +136,7 @@ TEST(KPeriodicTask, EveryPriorityRunsRealWorkOnTheDefaultStack) {
         };
         ASSERT_TRUE(task.Start(1, priority, KPeriodicTask::kDefaultStackSize)) << priority;
         task.Resume();
-        EXPECT_TRUE(task.WaitForTicks(2)) << priority;
+        EXPECT_TRUE(Eventually([&] { return task.ticks >= 2; })) << priority;
     }
 }
 
@@ -164,7 +152,7 @@ TEST(KPeriodicTask, TickMayStopItsOwnTaskWhichThenStartsAgain) {
     task.onTick = nullptr;
     ASSERT_TRUE(task.Start(1));
     task.Resume();
-    EXPECT_TRUE(task.WaitForTicks(3));
+    EXPECT_TRUE(Eventually([&] { return task.ticks >= 3; }));
 }
 
 TEST(KTickCount, CountsMillisecondsForward) {

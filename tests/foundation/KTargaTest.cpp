@@ -34,19 +34,10 @@ std::vector<uint32_t> Picture(bool upsideDown) {
 std::vector<uint8_t> Targa(int width, int height, int bits, int descriptor,
                            const std::vector<uint8_t>& pixels, const std::vector<uint8_t>& id = {},
                            int mapLength = 0) {
-    std::vector<uint8_t> data(18, 0);
-    const auto put = [&data](size_t at, size_t value, int bytes = 1) {
-        for (int i = 0; i < bytes; ++i) data[at + i] = static_cast<uint8_t>(value >> (8 * i));
-    };
-    put(0, id.size());
-    put(1, mapLength > 0);
-    put(2, 2);
-    put(5, mapLength, 2);
-    put(7, 24);
-    put(12, width, 2);
-    put(14, height, 2);
-    put(16, bits);
-    put(17, descriptor);
+    const auto b = [](auto value) { return static_cast<uint8_t>(value); };
+    std::vector<uint8_t> data({b(id.size()), b(mapLength > 0), 2, 0, 0, b(mapLength), b(mapLength >> 8), 24,
+                               0, 0, 0, 0, b(width), b(width >> 8), b(height), b(height >> 8), b(bits),
+                               b(descriptor)});
     data.insert(data.end(), id.begin(), id.end());
     data.insert(data.end(), static_cast<size_t>(mapLength) * 3, 0xAB);
     data.insert(data.end(), pixels.begin(), pixels.end());
@@ -56,18 +47,15 @@ std::vector<uint8_t> Targa(int width, int height, int bits, int descriptor,
 }  // namespace
 
 TEST(KTarga, FixturesDecodeToTheTestPicture) {
-    // Three of the files store the white row first under a bottom-up descriptor,
-    // so they show the picture upside down.
-    const std::vector<const char*> files[] = {
-        {"rgb24_topdown.tga", "rgb16_bottomup.tga"},
-        {"rgb24_bottomup.tga", "rgb24_with_id.tga", "rgb32_bottomup.tga"}};
-    for (const bool upsideDown : {false, true}) {
-        for (const char* file : files[upsideDown]) {
-            const KImage image = LoadTarga(kData / file);
-            EXPECT_EQ(image.width, 6) << file;
-            EXPECT_EQ(image.height, 4) << file;
-            EXPECT_EQ(image.pixels, Picture(upsideDown)) << file;
-        }
+    // Two of the files store the white row first under a bottom-up descriptor, so they show the
+    // picture upside down.
+    for (const auto& [file, upsideDown] : {std::pair{"rgb24_topdown.tga", false},
+                                           {"rgb16_bottomup.tga", false},
+                                           {"rgb24_bottomup.tga", true},
+                                           {"rgb32_bottomup.tga", true}}) {
+        const KImage image = LoadTarga(kData / file);
+        EXPECT_EQ(std::pair(image.width, image.height), std::pair(6, 4)) << file;
+        EXPECT_EQ(image.pixels, Picture(upsideDown)) << file;
     }
 }
 
@@ -105,17 +93,8 @@ TEST(KTarga, DamagedOrOtherImagesAreRefusedWithTheirErrorAndLogLine) {
         data[offset] = value;
         return data;
     };
-    const auto file = [](const char* name) {
-        const std::string bytes = ReadBytes(kData / name);
-        return std::vector<uint8_t>(bytes.begin(), bytes.end());
-    };
-    const std::vector<uint8_t> cut(good.begin(), good.begin() + 17);
-    const std::vector<uint8_t> oneShort(good.begin(), good.end() - 1);
     constexpr int kVersion = KErrorCode::kFileVersion;
     constexpr int kContents = KErrorCode::kFileContents;
-    const char* const kType = "W header.imageType != 2";
-    const char* const kBits = "W header.bitsPerPixel invalid";
-    const char* const kShort = "E file too short";
     struct Case {
         const char* name;
         std::vector<uint8_t> data;
@@ -124,20 +103,15 @@ TEST(KTarga, DamagedOrOtherImagesAreRefusedWithTheirErrorAndLogLine) {
         size_t maxPixels = kTargaMaxPixels;
     };
     const Case cases[] = {
-        {"empty", {}, kContents, "E header incomplete"},
-        {"header cut", cut, kContents, "E header incomplete"},
-        {"run-length file", file("rgb24_rle.tga"), kVersion, kType},
-        {"colour-mapped file", file("colormapped.tga"), kVersion, kType},
-        {"grey file", file("gray8.tga"), kVersion, kType},
-        {"8 bits", with(16, 8), kVersion, kBits},
-        {"33 bits", with(16, 33), kVersion, kBits},
+        {"header cut", {good.begin(), good.begin() + 17}, kContents, "E header incomplete"},
+        {"run-length", with(2, 10), kVersion, "W header.imageType != 2"},
+        {"8 bits", with(16, 8), kVersion, "W header.bitsPerPixel invalid"},
         {"zero width", with(12, 0), kContents, "W header size invalid"},
         {"zero height", with(14, 0), kContents, "W header size invalid"},
-        {"one byte short", oneShort, kContents, kShort},
-        {"ID past the end", with(0, 255), kContents, kShort},
-        {"32 bits need more data", with(16, 32), kContents, kShort},
-        {"huge width and height", Targa(65535, 65535, 32, 0, std::vector<uint8_t>(64, 0)), kContents, kShort},
-        {"huge colour map", Targa(1, 1, 24, 0, {}, {}, 65535), kContents, kShort},
+        {"one byte short", {good.begin(), good.end() - 1}, kContents, "E file too short"},
+        {"ID past the end", with(0, 255), kContents, "E file too short"},
+        {"huge size", Targa(65535, 65535, 32, 0, std::vector<uint8_t>(64, 0)), kContents, "E file too short"},
+        {"huge colour map", Targa(1, 1, 24, 0, {}, {}, 65535), kContents, "E file too short"},
         {"more than the largest image", good, KErrorCode::kAllocation, "E AllocateMemory() failed", 3},
     };
     KTempFolder folder;
@@ -156,15 +130,11 @@ TEST(KTarga, DamagedOrOtherImagesAreRefusedWithTheirErrorAndLogLine) {
 
 TEST(KTarga, FileErrorsCarryTheSystemErrorNumberAndReadingStopsAtTheImage) {
     KTempFolder folder;
-    struct Case {
-        std::filesystem::path path;
-        std::pair<int, int> error;
+    const auto error = [](const std::filesystem::path& path) {
+        return CaughtError([&] { (void)LoadTarga(path); });
     };
-    const Case cases[] = {
-        {folder / "missing.tga", {KErrorCode::kFileOpen, ENOENT}},
-        {folder.Path(), {KErrorCode::kFileRead, EISDIR}},
-        // A device that never ends is read only as far as its header.
-        {"/dev/zero", {KErrorCode::kFileVersion, -1}},
-    };
-    for (const auto& c : cases) EXPECT_EQ(CaughtError([&] { (void)LoadTarga(c.path); }), c.error) << c.path;
+    EXPECT_EQ(error(folder / "missing.tga"), std::pair(KErrorCode::kFileOpen, ENOENT));
+    EXPECT_EQ(error(folder.Path()), std::pair(KErrorCode::kFileRead, EISDIR));
+    // A device that never ends is read only as far as its header.
+    EXPECT_EQ(error("/dev/zero"), std::pair(KErrorCode::kFileVersion, -1));
 }
