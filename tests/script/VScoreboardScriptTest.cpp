@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -25,14 +26,13 @@ public:
     std::vector<KString> lines;
 };
 
-// A section as text: each page as number[line|line], pages separated by blanks.
-std::string Describe(const Script& script, int slot) {
-    const Script::VSSSection* section = script.Section(slot);
-    if (section == nullptr) return "none";
-    std::string text;
+// A section as "Name=" and each page as number[line|line], pages separated by blanks.
+std::string Describe(const Script& script, const std::string& name) {
+    const Script::VSSSection* section = script.Section(Script::SlotNamed(FromUtf8(name)));
+    if (section == nullptr) return name + "=none";
+    std::string text = name + "=";
     for (const Script::VSSPage& page : section->Pages()) {
-        if (!text.empty()) text += ' ';
-        text += std::to_string(page.Number()) + "[";
+        text += (text.back() == '=' ? "" : " ") + std::to_string(page.Number()) + "[";
         for (size_t i = 0; i < page.Lines().size(); ++i)
             text += (i ? "|" : "") + ToUtf8(page.Lines()[i].Text());
         text += "]";
@@ -62,7 +62,7 @@ TEST(VScoreboardScript, ReadingBuildsSectionsPagesAndFallbacks) {
     struct Case {
         const char* name;
         std::string bytes;
-        std::string sections;  // "Section=description; ..."
+        std::string sections;  // "Section=description;..."
     };
     const Case cases[] = {
         {"pages by number; a repeated header appends",
@@ -71,30 +71,24 @@ TEST(VScoreboardScript, ReadingBuildsSectionsPagesAndFallbacks) {
          "; Defaults: 9600,8,N,1\r\nearly\r\n;;Initialization\r\n; note\r\nx\r\n\r\n0Hi\r\n",
          "Initialization=0[0Hi]"},
         {"an unknown header keeps the current page", ";;Wind\n1%s\n;;Windy\n2%s\n;;result\n3%s\n",
-         "Wind=0[1%s|2%s|3%s]; Results=none"},
+         "Wind=0[1%s|2%s|3%s];Results=none"},
         {"Result is a second name; a bad page number is 0", ";;Result[x]\n1%s\n", "Results=0[1%s]"},
         {"lists fall back to Results, armed to running",
          ";;ResultsHeader\n0H\n;;Results\n1%s\n;;TimeRunning\n1%s\n",
-         "StartListHeader=0[0H]; StartedHeader=0[0H]; StartList=0[1%s]; Started=0[1%s]; "
-         "StartListTrailer=none; "
-         "TimeArmed=0[1%s]; TimeOfDay=0[1%s]; TimeStopped=none"},
+         "StartListHeader=0[0H];StartedHeader=0[0H];StartList=0[1%s];Started=0[1%s];StartListTrailer=none;"
+         "TimeArmed=0[1%s];TimeOfDay=0[1%s];TimeStopped=none"},
         {"time of day without lines takes time running; its own lines stay",
          ";;TimeOfDay\n;;TimeRunning\n1R\n;;TimeStopped\n1S\n;;StartList\n2L\n",
-         "TimeOfDay=0[1R]; TimeStopped=0[1S]; Started=0[2L]"},
+         "TimeOfDay=0[1R];TimeStopped=0[1S];Started=0[2L]"},
         {"UTF-16 with CR line ends", Utf16Bytes(u";;Message\r1\x00e9%s\r", true), "Message=0[1\xC3\xA9%s]"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Script script;
         ASSERT_NO_FATAL_FAILURE(Read(script, c.bytes));
-        for (size_t start = 0; start < c.sections.size();) {
-            const size_t end = std::min(c.sections.find("; ", start), c.sections.size());
-            const std::string item = c.sections.substr(start, end - start);
-            const size_t equals = item.find('=');
-            EXPECT_EQ(Describe(script, Script::SlotNamed(FromUtf8(item.substr(0, equals)))),
-                      item.substr(equals + 1));
-            start = end + 2;
-        }
+        std::istringstream sections(c.sections);
+        for (std::string item; std::getline(sections, item, ';');)
+            EXPECT_EQ(Describe(script, item.substr(0, item.find('='))), item);
     }
 }
 
@@ -118,7 +112,6 @@ TEST(VScoreboardScript, LinesRenderTheirVariablesThroughFormatAndCommands) {
     EventRecord event;
     ResultRecord& runner = *event.Results().Add();
     runner.SetLane(u"4");
-    runner.SetId(u"117");
     runner.SetFirstName(u"Ann");
     runner.SetLastName(u"Lee");
     runner.SetAffiliation(u"Northfield");
@@ -154,11 +147,8 @@ TEST(VScoreboardScript, LinesRenderTheirVariablesThroughFormatAndCommands) {
         {"affiliation abbreviation", "Results", u"5%s", {u"ield"}, kRunner, With(&S::affilAbbr, true)},
         {"time decimal-aligned", "Results", u"6|%s|", {u"|12.3  |"}, kRunner},
         {"time in seconds", "Results", u"6|%s|", {u"|13.   |"}, kRunner, With(&S::timePrecision, 80000)},
-        {"place, laps, names",
-         "Results",
-         u"1%s\n\\0a%s\n\\14\\17%s\n\\14\\18%s",
-         {u"1", u"2", u"Ann", u"Lee"},
-         kRunner},
+        {"place and laps", "Results", u"1%s\n\\0a%s", {u"1", u"2"}, kRunner},
+        {"first and last names", "Results", u"\\14\\17%s\n\\14\\18%s", {u"Ann", u"Lee"}, kRunner},
         {"no record gives blanks", "Results", u"3[%3s]", {u"[   ]"}},
         {"team place needs MinRunners", "Results", u"1<%s>", {u"<>"}, kTeam},
         {"team place, points", "Results", u"1%s\n\\14\\10%s", {u"2", u"37"}, kTeam, With(&S::minRunners, 4)},
@@ -184,17 +174,13 @@ TEST(VScoreboardScript, LinesRenderTheirVariablesThroughFormatAndCommands) {
         ASSERT_NO_FATAL_FAILURE(Read(script, ";;" + std::string(c.section) + "\n" + ToUtf8(c.line) + "\n"));
         FakeHost host;
         host.settings = c.settings;
+        if (c.data & kTeam) host.settings.filter = 1;
         VUpdateRecord record;
         if (c.data & kRunner) record.event = &event, record.list = &event.Results(), record.record = &runner;
-        if (c.data & kTeam) {
-            record.event = &event, record.list = &event.Standings(), record.record = &team;
-            host.settings.filter = 1;
-        }
+        if (c.data & kTeam) record.event = &event, record.list = &event.Standings(), record.record = &team;
         if (c.data & kSnapshot) record.snapshot = &snapshot;
-        if (c.data & kClock) {
-            record.time = TimeValue(kTicksSecond + kTicksThousandth * 234, kTicksThousandth);
-            record.precision = kTicksThousandth;
-        }
+        if (c.data & kClock) record.time = TimeValue(kTicksSecond + kTicksThousandth * 234, kTicksThousandth);
+        if (c.data & kClock) record.precision = kTicksThousandth;
         if (c.data & kMessage) record.messageLine = &message;
         record.wind = c.data & kWind ? VWindReading{true, u"1.2", u"m/s", -2} : VWindReading{};
         script.Run(*script.FirstPage(Script::SlotNamed(FromUtf8(c.section))), record, host);
