@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -37,6 +38,7 @@ public:
     VRegisters registers{};
     TSourceScript script;
     std::vector<std::string> messages;
+    std::function<void()> onDelivery;  // called after each message is recorded
 
 private:
     void Record(const TMessageDefinition& definition) {
@@ -44,5 +46,6 @@ private:
         for (const TFieldSpec& field : definition.Fields())
             text += " " + ToUtf8(field.text) + "=" + ToUtf8(field.value) + (field.matched ? "" : "?");
         messages.push_back(text);
+        if (onDelivery) onDelivery();
     }
 };
