@@ -37,13 +37,14 @@ TEST_F(KSettingsFileTest, MissingOrEmptyFileIsTheFirstStartAndSavesAsUtf16WithCr
     EXPECT_TRUE(ReadBytes(File()).starts_with(Utf16Bytes(u"Registry Version: 1.00\r\n\\:,1=\r\n")));
 }
 
-TEST_F(KSettingsFileTest, FileOverridesDefaultsInEveryCharacterMode) {
-    // Each line end splits lines (the reader's own, see KTextReader).
+TEST_F(KSettingsFileTest, FileOverridesDefaultsInEveryCharacterModeAndLinesThatDoNotMergeAreSkipped) {
+    // Each line end splits lines (the reader's own, see KTextReader). The first line is the header.
     const auto text = [](const char16_t* end) {
         KString t;
         for (const char16_t* line :
-             {u"Registry Version: 1.00", u"\\:,1=", u"\\General\\:,1=",
-              u"\\General\\MainWindow\\Left:Int,1,,=200", u"\\General\\Foo:String,1=b\u00E4r"})
+             {u"\\General\\MainWindow\\Top:Int,1,,=77", u"\\General\\MainWindow\\Left:Int,1,,=200", u"",
+              u"\\General\\MainWindow\\Left:Int,1,,=abc", u"\\Nowhere\\X:Int,1,,=1",
+              u"\\General\\X:Weird,1=1", u"\\General\\Foo:String,1=b\u00E4r"})
             t += line + KString(end);
         return t;
     };
@@ -59,23 +60,14 @@ TEST_F(KSettingsFileTest, FileOverridesDefaultsInEveryCharacterMode) {
         EXPECT_TRUE(result.ok && result.loaded);
         EXPECT_EQ(result.mode, mode);
         EXPECT_EQ(Left(next), 200);
-        EXPECT_EQ(next.FindInt(u"General\\MainWindow\\Top")->Value(), 10);  // omitted: default
+        EXPECT_EQ(next.FindInt(u"General\\MainWindow\\Top")->Value(), 10);
         EXPECT_EQ(next.GetText(u"General\\Foo"), u"b\u00E4r");
+        EXPECT_EQ(next.Find(u"Nowhere\\"), nullptr);
+        EXPECT_EQ(next.Find(u"General\\X"), nullptr);
     }
 }
 
-TEST_F(KSettingsFileTest, FirstLineIsTheHeaderAndLinesThatDoNotMergeAreSkipped) {
-    WriteFile(
-        "\\General\\MainWindow\\Left:Int,1,,=200\r\n\r\n\\General\\MainWindow\\Left:Int,1,,=abc\r\n"
-        "\\Nowhere\\X:Int,1,,=1\r\n\\General\\X:Weird,1=1\r\n\\General\\MainWindow\\Top:Int,1,,=77\r\n");
-    ASSERT_TRUE(LoadSettingsFile(tree, documents.Path()).ok);
-    EXPECT_EQ(Left(tree), 10);
-    EXPECT_EQ(tree.FindInt(u"General\\MainWindow\\Top")->Value(), 77);
-    EXPECT_EQ(tree.Find(u"Nowhere\\"), nullptr);
-    EXPECT_EQ(tree.Find(u"General\\X"), nullptr);
-}
-
-TEST_F(KSettingsFileTest, SingleByteFileIsWrittenBackSingleByteWithCrLfUnlessATextNeedsUnicode) {
+TEST_F(KSettingsFileTest, UserKeysAndChangesReachTheNextStartInTheFilesModeUnlessATextNeedsUnicode) {
     WriteFile("Header\n\\:,1=\n\\General\\:,1=\n\\General\\Name:String,1=Jos\xE9\n");
     const KSettingsLoadResult result = LoadSettingsFile(tree, documents.Path());
     ASSERT_EQ(result.mode, KCharMode::SingleByte);
@@ -83,31 +75,23 @@ TEST_F(KSettingsFileTest, SingleByteFileIsWrittenBackSingleByteWithCrLfUnlessATe
     const std::string bytes = ReadBytes(File());
     EXPECT_TRUE(bytes.starts_with("Registry Version: 1.00\r\n"));
     EXPECT_NE(bytes.find("\\General\\Name:String,1=Jos\xE9\r\n"), std::string::npos);
+    EXPECT_EQ(bytes.find("\\Strings\\"), std::string::npos)
+        << "texts come from the defaults and the language";
 
-    // A text that does not fit one byte (a non-scoring school) makes the file Unicode.
+    // A text that does not fit one byte (a non-scoring school) makes the file Unicode; deleted keys
+    // have their defaults again.
     tree.FindString(u"General\\Name")->SetValue(u"\u0160kola");
-    ASSERT_TRUE(SaveSettingsFile(tree, documents.Path(), result.mode));
-    EXPECT_TRUE(ReadBytes(File()).starts_with("\xFF\xFE"));
-    KRegistry next;
-    EXPECT_EQ(LoadNext(next).mode, KCharMode::Unicode);
-    EXPECT_EQ(next.GetText(u"General\\Name"), u"\u0160kola");
-}
-
-TEST_F(KSettingsFileTest, UserKeysAndChangesReachTheNextStartAndDeletedKeysHaveTheirDefaultsAgain) {
-    WriteFile(Utf16Bytes(
-        u"Registry Version: 1.00\r\n\\:,1=\r\n\\General\\:,1=\r\n\\General\\Foo:String,1=bar\r\n"));
-    const KSettingsLoadResult first = LoadSettingsFile(tree, documents.Path());
     tree.Define(u"General\\ActivityLog:Bool=1");
     tree.Define(u"Event\\Results\\PaceDistance:Rat=1 1/2");
     tree.Define(u"General\\MainWindow\\Left:Int=250");
     tree.FindInt(u"General\\MainWindow\\Left")->SetDeleted(true);
     tree.Define(u"General\\Mine:String=x");
     tree.FindString(u"General\\Mine")->SetDeleted(true);
-    ASSERT_TRUE(SaveSettingsFile(tree, documents.Path(), first.mode));
-
+    ASSERT_TRUE(SaveSettingsFile(tree, documents.Path(), result.mode));
+    EXPECT_TRUE(ReadBytes(File()).starts_with("\xFF\xFE"));
     KRegistry next;
     EXPECT_EQ(LoadNext(next).mode, KCharMode::Unicode);
-    EXPECT_EQ(next.GetText(u"General\\Foo"), u"bar");
+    EXPECT_EQ(next.GetText(u"General\\Name"), u"\u0160kola");
     EXPECT_TRUE(next.FindBool(u"General\\ActivityLog")->Value());
     EXPECT_EQ(next.FindRat(u"Event\\Results\\PaceDistance")->Value(), (KRational{3, 2}));
     EXPECT_EQ(Left(next), 10);
