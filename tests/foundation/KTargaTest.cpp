@@ -11,8 +11,6 @@
 namespace {
 
 constexpr uint32_t kWhite = 0xFFFFFFFF;
-constexpr uint32_t kRed = 0xFFFF0000;
-constexpr uint32_t kGreen = 0xFF00FF00;
 constexpr uint32_t kBlue = 0xFF0000FF;
 
 const std::filesystem::path kData = std::filesystem::path(KESTRUN_TEST_DATA) / "targa";
@@ -24,7 +22,7 @@ std::vector<uint32_t> Picture(bool upsideDown) {
     for (int row = 0; row < 4; ++row) {
         const int y = upsideDown ? 3 - row : row;
         for (int x = 0; x < 6; ++x)
-            pixels.push_back(y == 0 ? kWhite : (x == 0 && y == 3) ? kGreen : x < 3 ? kRed : kBlue);
+            pixels.push_back(y == 0 ? kWhite : (x == 0 && y == 3) ? 0xFF00FF00 : x < 3 ? 0xFFFF0000 : kBlue);
     }
     return pixels;
 }
@@ -46,17 +44,21 @@ std::vector<uint8_t> Targa(int width, int height, int bits, int descriptor,
 
 }  // namespace
 
-TEST(KTarga, FixturesDecodeToTheTestPicture) {
-    // Two of the files store the white row first under a bottom-up descriptor, so they show the
+TEST(KTarga, FixturesDecodeToTheTestPictureOrAreRefusedAsAnotherVersion) {
+    // Three of the files store the white row first under a bottom-up descriptor, so they show the
     // picture upside down.
     for (const auto& [file, upsideDown] : {std::pair{"rgb24_topdown.tga", false},
                                            {"rgb16_bottomup.tga", false},
                                            {"rgb24_bottomup.tga", true},
+                                           {"rgb24_with_id.tga", true},
                                            {"rgb32_bottomup.tga", true}}) {
         const KImage image = LoadTarga(kData / file);
         EXPECT_EQ(std::pair(image.width, image.height), std::pair(6, 4)) << file;
         EXPECT_EQ(image.pixels, Picture(upsideDown)) << file;
     }
+    for (const char* file : {"rgb24_rle.tga", "colormapped.tga", "gray8.tga"})
+        EXPECT_EQ(CaughtError([&] { (void)LoadTarga(kData / file); }).first, KErrorCode::kFileVersion)
+            << file;
 }
 
 TEST(KTarga, EveryDepthOrderAndLayoutDecodesToOpaquePixelsTopRowFirst) {
