@@ -5,11 +5,10 @@
 // a board on loopback TCP.
 
 #include <map>
-#include <memory>
 #include <string>
 
 #include "foundation/KError.h"
-#include "ports/KPortSpec.h"
+#include "ports/KSerialPortList.h"
 #include "ports/KSocketTestSupport.h"
 #include "ports/KStreamFactory.h"
 #include "scoreboards/VScoreboardConfig.h"
@@ -17,7 +16,6 @@
 #include "scoring/EventRecord.h"
 #include "settings/KDefaultSettings.h"
 #include "settings/KRegistry.h"
-#include "support/KTempFolder.h"
 
 /// One board at the end of an in-memory port, named by the port specification ("0,1").
 struct FakeBoard {
@@ -28,32 +26,26 @@ struct FakeBoard {
     /// What arrived since the last call.
     std::string Take() { return std::exchange(bytes, {}); }
 };
+using FakeBoards = std::map<std::string, FakeBoard>;
 
-/// Serves port code 0, so "0,<n>" specifications reach the boards of `boards`.
+/// Serves port code 0, so "0,<n>" specifications reach the board of that name.
 class FakePort : public KStream {
 public:
-    explicit FakePort(std::shared_ptr<std::map<std::string, FakeBoard>> boards)
-        : m_boards(std::move(boards)) {}
+    explicit FakePort(FakeBoards& boards) : m_boards(boards) {}
     bool IsMine(int code) const override { return code == 0; }
     std::unique_ptr<KStream> Clone() const override { return std::make_unique<FakePort>(m_boards); }
-    bool Open(KStringView spec) override {
-        m_name = ToUtf8(spec);
-        (*m_boards)[m_name];
-        return true;
-    }
-    bool IsOpen() override { return !m_name.empty() && Board().open; }
-    bool IsWriteReady() override { return Board().ready; }
+    bool Open(KStringView spec) override { return (m_board = &m_boards[ToUtf8(spec)]); }
+    bool IsOpen() override { return m_board && m_board->open; }
+    bool IsWriteReady() override { return m_board && m_board->ready; }
     void Write(const uint8_t* buffer, size_t count) override {
         if (!IsOpen()) throw KError(5003);
-        Board().bytes.append(reinterpret_cast<const char*>(buffer), count);
-        ++Board().writes;
+        m_board->bytes.append(reinterpret_cast<const char*>(buffer), count);
+        ++m_board->writes;
     }
-    void Flush() override {}
 
 private:
-    FakeBoard& Board() { return (*m_boards)[m_name]; }
-    std::shared_ptr<std::map<std::string, FakeBoard>> m_boards;
-    std::string m_name;
+    FakeBoards& m_boards;
+    FakeBoard* m_board = nullptr;
 };
 
 inline constexpr char kTestScript[] =
@@ -64,28 +56,26 @@ inline constexpr char kTestScript[] =
     ";;MessageHeader\r\n0<\r\n;;Message\r\n1m%s;\r\n;;MessageTrailer\r\n0>\r\n"
     ";;ResultsHeader\r\n0H\r\n;;Results\r\n3[%s]\r\n;;ResultsTrailer\r\n0T\r\n";
 
-/// Board 1 of the default settings on "0,1" with kTestScript; more boards on "0,2"...
+/// Board 1 of the default settings on "0,1" with kTestScript, more boards on "0,2"...; the real
+/// serial and network ports serve every other specification.
 class ScoreboardFixture {
 public:
     explicit ScoreboardFixture(int boardCount = 1, const std::string& script = kTestScript) {
         LoadDefaults(settings);
         WriteBytes(program / "test.vss", script);
         prototypes.Register(std::make_unique<FakePort>(boards));
+        VScoreboardConfig::RegisterPrototypes(prototypes, settings, serialPorts, network);
         for (int n = 1; n <= boardCount; ++n) {
-            KRGroup* group = n == 1 ? settings.FindGroup(u"\\Scoreboards\\1\\")
-                                    : VScoreboardConfig::CreateScoreboard(settings);
-            group->FindString(u"Script")->SetValue(u"test.vss");
-            group->FindString(u"SerialPort")->SetValue(u"0," + ToKString(n));
-            group->FindInt(u"ResultsMode")->SetValue(1);
-            group->FindInt(u"Filter")->SetValue(0);
-            group->FindInt(u"PageSize")->SetValue(3);
+            if (n > 1) VScoreboardConfig::CreateScoreboard(settings);
+            Set(n, u"SerialPort:String=0," + ToKString(n));
+            for (const char16_t* line :
+                 {u"Script:String=test.vss", u"ResultsMode:Int=1", u"Filter:Int=0", u"PageSize:Int=3"})
+                Set(n, line);
         }
     }
-    /// Sets `key` of board `n` (from 1) before or after Start.
-    void Set(int n, KStringView key, int32_t value) {
-        VScoreboardConfig::ScoreboardGroup(settings, static_cast<size_t>(n - 1))
-            ->FindInt(key)
-            ->SetValue(value);
+    /// Defines a key of board `n` (from 1), "PageSize:Int=3", before or after Start.
+    void Set(int n, const KString& line) {
+        settings.Define(u"\\Scoreboards\\" + ToKString(n) + u"\\" + line);
     }
     VScoreboards& Start() {
         manager = std::make_unique<VScoreboards>(settings, program.Path(), prototypes,
@@ -93,7 +83,7 @@ public:
         manager->AttachEvent(&event);
         return *manager;
     }
-    FakeBoard& Board(int n) { return (*boards)["0," + std::to_string(n)]; }
+    FakeBoard& Board(int n) { return boards["0," + std::to_string(n)]; }
     /// Runs the period at `now` and returns what board `n` received.
     std::string At(uint32_t now, int n = 1) {
         manager->RunPeriod(now);
@@ -118,8 +108,9 @@ public:
 
     KRegistry settings;
     KTempFolder program;
-    std::shared_ptr<std::map<std::string, FakeBoard>> boards =
-        std::make_shared<std::map<std::string, FakeBoard>>();
+    FakeBoards boards;
+    KSerialPortList serialPorts;
+    KLoopbackNetwork network;
     KStreamPrototypes prototypes;
     EventRecord event;
     int64_t timeOfDay = 0;
@@ -130,24 +121,20 @@ public:
 /// never waiting.
 class LoopbackBoard {
 public:
-    LoopbackBoard() {
-        ::listen(m_listener.Get(), 1);
-        ::fcntl(m_listener.Get(), F_SETFL, O_NONBLOCK);
-    }
+    LoopbackBoard() { ::listen(m_listener.Get(), 1); }
     /// The port specification that dials this board.
     KString Spec() const { return NetSpec(-1, "127.0.0.1", LocalPort(m_listener)); }
     /// Everything received so far.
     const std::string& Received() {
         if (!m_peer.IsValid()) m_peer.Reset(::accept4(m_listener.Get(), nullptr, nullptr, SOCK_NONBLOCK));
         char chunk[4096];
-        for (ssize_t n;
-             m_peer.IsValid() && (n = ::recv(m_peer.Get(), chunk, sizeof chunk, MSG_DONTWAIT)) > 0;)
+        for (ssize_t n; m_peer.IsValid() && (n = ::recv(m_peer.Get(), chunk, sizeof chunk, 0)) > 0;)
             m_received.append(chunk, static_cast<size_t>(n));
         return m_received;
     }
 
 private:
-    KSocketHandle m_listener = BoundSocket(SOCK_STREAM);
+    KSocketHandle m_listener = BoundSocket(SOCK_STREAM | SOCK_NONBLOCK);
     KSocketHandle m_peer;
     std::string m_received;
 };

@@ -5,7 +5,7 @@
 #include "scoreboards/ScoreboardTestSupport.h"
 #include "scoreboards/VScoreboardOptions.h"
 
-TEST(ScoreboardConfig, PeriodIsClampedToTenToOneThousandAndAbsentMeansOneHundred) {
+TEST(ScoreboardConfig, PeriodIsClampedToTenToOneThousandAndANewScoreboardIsNumberedAfterTheLargest) {
     KRegistry settings;
     LoadDefaults(settings);
     EXPECT_EQ(VScoreboardConfig::Period(settings), 100);
@@ -13,11 +13,6 @@ TEST(ScoreboardConfig, PeriodIsClampedToTenToOneThousandAndAbsentMeansOneHundred
         settings.Define(u"\\Scoreboards\\Period:Int=" + ToKString(value));
         EXPECT_EQ(VScoreboardConfig::Period(settings), expected) << value;
     }
-}
-
-TEST(ScoreboardConfig, NewScoreboardIsNumberedAfterTheLargestWithTheDefaultPort) {
-    KRegistry settings;
-    LoadDefaults(settings);
     settings.Define(u"\\Scoreboards\\7\\:=");
     KRGroup* group = VScoreboardConfig::CreateScoreboard(settings);
     ASSERT_NE(group, nullptr);
@@ -26,7 +21,8 @@ TEST(ScoreboardConfig, NewScoreboardIsNumberedAfterTheLargestWithTheDefaultPort)
 }
 
 TEST(ScoreboardConfig, OlderGroupsGainTheMissingKeysAndIncompleteGroupsAreSkipped) {
-    ScoreboardFixture f(3);
+    // The group's own Official text replaces the language's for this board only.
+    ScoreboardFixture f(3, ";;ResultsHeader\r\n\\13\\01%s|\r\n");
     KRGroup& first = *f.settings.FindGroup(u"\\Scoreboards\\1\\");
     for (const KStringView key : {u"SortBy", u"PageMask", u"AutoBreakCapt"})
         first.Remove(first.FindChild(key));
@@ -34,7 +30,8 @@ TEST(ScoreboardConfig, OlderGroupsGainTheMissingKeysAndIncompleteGroupsAreSkippe
     first.Define(u"ABIfCapturing:Int=1");
     KRGroup& second = *f.settings.FindGroup(u"\\Scoreboards\\2\\");
     second.Remove(second.FindChild(u"Script"));
-    f.settings.Define(u"\\Scoreboards\\1\\Official:String=FINAL");
+    f.Set(1, u"Official:String=FINAL");
+    f.Board(3).open = false;
     f.AddRunners(1);
     f.event.Standings().SetOfficial(true);
     VScoreboards& manager = f.Start();
@@ -48,19 +45,13 @@ TEST(ScoreboardConfig, OlderGroupsGainTheMissingKeysAndIncompleteGroupsAreSkippe
     const VScoreboardOptions options(f.settings);
     EXPECT_EQ(options.StatusText(&manager, second), u"Not Loaded");
     EXPECT_EQ(options.StatusText(&manager, first), u"Running");
-    f.Board(1).open = false;
-    EXPECT_EQ(options.StatusText(&manager, first), u"Not Running");
-    f.Board(1).open = true;
-    // The group's own Official text replaces the language's for this board only.
-    WriteBytes(f.program / "official.vss", ";;ResultsHeader\r\n\\13\\01%s|\r\n");
-    first.FindString(u"Script")->SetValue(u"official.vss");
-    f.settings.FindString(u"\\Scoreboards\\3\\Script")->SetValue(u"official.vss");
-    f.manager->RunPeriod(1000);
-    EXPECT_EQ(f.Board(1).Take(), "FINAL|");
-    EXPECT_EQ(f.Board(3).Take(), "|");
+    EXPECT_EQ(options.StatusText(&manager, *f.settings.FindGroup(u"\\Scoreboards\\3\\")), u"Not Running");
+    f.Board(3).open = true;
+    EXPECT_EQ(f.At(1000, 1), "FINAL|");
+    EXPECT_EQ(f.At(1100, 3), "|");
 }
 
-TEST(ScoreboardConfig, ScriptListNamesEachScriptWithTheDefaultsOfItsFirstLine) {
+TEST(ScoreboardConfig, OptionsPageListsEachScriptWithItsDefaultsAndShowsAndStoresTheKeysOfAScoreboard) {
     KRegistry settings;
     LoadDefaults(settings);
     KTempFolder program;
@@ -69,23 +60,16 @@ TEST(ScoreboardConfig, ScriptListNamesEachScriptWithTheDefaultsOfItsFirstLine) {
     WriteBytes(program / "c.vss", ";;Results\r\n");
     WriteBytes(program / "d.kss", "");
     VScoreboardConfig::BuildScriptList(settings, program.Path());
+    KRGroup& group = *settings.FindGroup(u"\\Scoreboards\\1\\");
+    group.FindInt(u"PageMode")->SetValue(3);
     VScoreboardOptions options(settings);
     const std::vector<KString> expected = {u"a.vss,1,9600,8,N,1", u"b.vss,-1,127.0.0.1,1024", u"c.vss"};
     EXPECT_EQ(options.ScriptEntries(), expected);
     EXPECT_EQ(VScoreboardOptions::PortDefaultsOf(expected[1]), u"-1,127.0.0.1,1024");
     EXPECT_EQ(VScoreboardOptions::PortDefaultsOf(expected[2]), u"");
-}
-
-TEST(ScoreboardConfig, OptionsPageShowsAndStoresTheKeysOfAScoreboard) {
-    KRegistry settings;
-    LoadDefaults(settings);
-    KRGroup& group = *settings.FindGroup(u"\\Scoreboards\\1\\");
-    group.FindInt(u"PageMode")->SetValue(3);
-    VScoreboardOptions options(settings);
     VScoreboardFields fields = options.Load(group);
     EXPECT_TRUE(fields.paging);
     EXPECT_EQ(fields.pageMax, u"");
-    EXPECT_EQ(fields.pageSize, u"3");
     EXPECT_FALSE(fields.alwaysPage.has_value());
     fields.serialPort = u"-1,not an address,1024";
     fields.pageTime = u"soon";

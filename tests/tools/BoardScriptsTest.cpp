@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <tuple>
 
 #include "scoreboards/ScoreboardTestSupport.h"
 
@@ -12,34 +11,29 @@ namespace {
 /// every 5 s from 1 s on; the time of day starts at 10:15:30.2.
 class ShippedBoard : public ScoreboardFixture {
 public:
-    ShippedBoard(const char* script, int32_t pageSize, int32_t filter)
+    ShippedBoard(const char* script, std::initializer_list<const char16_t*> lines)
         : ScoreboardFixture(1, ReadBytes(std::filesystem::path(KESTRUN_SOURCE_DIR) / "data" / script)) {
-        Set(1, u"PageSize", pageSize);
-        Set(1, u"Filter", filter);
+        for (const char16_t* line : lines) Set(1, line);
+        Set(1, u"Official:String=Official results");
         event.SetName(u"Boys 5K");
-        // Name, members and points of the teams; names, team and time in tenths of the runners.
-        const std::tuple<KStringView, int32_t, int32_t> teams[] = {
-            {u"Northfield", 5, 23}, {u"Riverside Academy of Arts and Sciences", 6, 41}, {u"Lakeview", 3, 0}};
-        const std::tuple<KStringView, KStringView, KStringView, int> runners[] = {
-            {u"Ann", u"Lee", u"Northfield", 9012},
-            {u"Bo", u"Kimberley-Ashworth", u"Riverside", 9048},
-            {u"Cy", u"Ng", u"Lakeview", 9604}};
-        for (int32_t place = 1; const auto& [name, members, points] : teams) {
+        // Team i has members[i] (Lakeview's three are too few to place) and its runner i finishes
+        // in tenths[i].
+        const KStringView teams[] = {u"Northfield", u"Riverside Academy of Arts and Sciences", u"Lakeview"};
+        const KStringView first[] = {u"Ann", u"Bo", u"Cy"}, last[] = {u"Lee", u"Kimberley-Ashworth", u"Ng"};
+        const int members[] = {5, 6, 3}, points[] = {23, 41, 0}, tenths[] = {9012, 9048, 9604};
+        for (int i = 0; i < 3; ++i) {
             ResultRecord& team = *event.Standings().Add();
-            team.SetPlace(place++);
-            team.SetAffiliation(name);
-            team.SetNumMembers(members);  // Lakeview's three are too few to place
-            team.SetPoints(points);
-        }
-        for (int32_t place = 1; const auto& [first, last, team, tenths] : runners) {
+            team.SetPlace(i + 1);
+            team.SetAffiliation(teams[i]);
+            team.SetNumMembers(members[i]);
+            team.SetPoints(points[i]);
             ResultRecord& runner = *event.Results().Add();
-            runner.SetPlace(place++);
-            runner.SetFirstName(first);
-            runner.SetLastName(last);
-            runner.SetAffiliation(team);
-            runner.SetTime(TimeValue(kTicksTenth * tenths, kTicksTenth));
+            runner.SetPlace(i + 1);
+            runner.SetFirstName(first[i]);
+            runner.SetLastName(last[i]);
+            runner.SetAffiliation(teams[i]);
+            runner.SetTime(TimeValue(kTicksTenth * tenths[i], kTicksTenth));
         }
-        settings.Define(u"\\Scoreboards\\1\\Official:String=Official results");
         timeOfDay = ((10 * 60 + 15) * 60 + 30) * 1000 + 200;
         Start();
     }
@@ -65,7 +59,7 @@ std::string LedFrame(char line, const std::string& text) {
 }  // namespace
 
 TEST(BoardScripts, TeamScoresBoardSendsTitleTeamLinesMessagesAndTheTimeOfDayOncePerSecond) {
-    ShippedBoard board("Telerank_Video_TeamScores_3lines.vss", 3, 1);
+    ShippedBoard board("Telerank_Video_TeamScores_3lines.vss", {u"PageSize:Int=3", u"Filter:Int=1"});
     board.manager->RequestInitialize();
     EXPECT_EQ(board.At(500), kClear + "\r\n");
     const std::string teams = Line("01", "  1 Northfield" + Blanks(13) + "   23") +
@@ -90,8 +84,7 @@ TEST(BoardScripts, TeamScoresBoardSendsTitleTeamLinesMessagesAndTheTimeOfDayOnce
 }
 
 TEST(BoardScripts, ResultsBoardSendsEightRunnerLinesWithTimesInOneColumn) {
-    ShippedBoard board("Telerank_Video_Results_8lines.vss", 8, 0);
-    board.settings.FindBool(u"\\Scoreboards\\1\\IncludeFirst")->SetValue(true);
+    ShippedBoard board("Telerank_Video_Results_8lines.vss", {u"PageSize:Int=8", u"IncludeFirst:Bool=1"});
     std::string expected = kClear + Line("00", "Boys 5K" + Blanks(33)) +
                            Line("01", "  1 Ann Lee" + Blanks(10) + " Northfie 15:01.2  ") +
                            Line("02", "  2 Bo Kimberley-Ashw Riversid 15:04.8  ") +
@@ -101,7 +94,7 @@ TEST(BoardScripts, ResultsBoardSendsEightRunnerLinesWithTimesInOneColumn) {
 }
 
 TEST(BoardScripts, LedSignSendsOneChecksummedFramePerLine) {
-    ShippedBoard board("LED_Sign_Results_2x20.vss", 2, 0);
+    ShippedBoard board("LED_Sign_Results_2x20.vss", {u"PageSize:Int=2"});
     board.manager->RequestInitialize();
     // The checksum of the documented example, spelt out once.
     EXPECT_EQ(board.At(500),
@@ -112,6 +105,4 @@ TEST(BoardScripts, LedSignSendsOneChecksummedFramePerLine) {
     board.manager->SetShowTimeOfDay(true);
     board.timeOfDay = ((9 * 60 + 5) * 60 + 3) * 1000;
     EXPECT_EQ(board.At(7000), LedFrame('1', "9:05:03" + Blanks(13)));
-    board.timeOfDay += 100;
-    EXPECT_EQ(board.At(7100), "");
 }
