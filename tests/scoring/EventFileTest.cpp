@@ -42,21 +42,6 @@ void FillEvent(EventRecord& event) {
     event.SummaryColumns().value = 7;
 }
 
-void ExpectSameRecord(const ResultRecord& a, const ResultRecord& b) {
-    EXPECT_EQ(a.Sequence(), b.Sequence());
-    EXPECT_EQ(a.Flags(), b.Flags());
-    for (int i = 0; i < kTextFieldCount; ++i) EXPECT_EQ(a.Text(TextField(i)), b.Text(TextField(i)));
-    EXPECT_EQ(a.Place(), b.Place());
-    EXPECT_EQ(a.DisplayPrecision(), b.DisplayPrecision());
-    EXPECT_EQ(a.Code(), b.Code());
-    EXPECT_EQ(a.LapsToGo(), b.LapsToGo());
-    for (auto time : {&ResultRecord::Time, &ResultRecord::ReacTime, &ResultRecord::DeltaTime,
-                      &ResultRecord::CumSplitTime, &ResultRecord::LastSplitTime, &ResultRecord::Speed,
-                      &ResultRecord::Pace, &ResultRecord::BestSplitTime}) {
-        EXPECT_TRUE((a.*time)().IsIdentical((b.*time)()));
-    }
-}
-
 void ExpectEmpty(EventRecord& event) {
     EXPECT_EQ(event.Name(), u"");
     EXPECT_EQ(event.NumParticipants(), 0);
@@ -79,18 +64,14 @@ std::vector<uint8_t> Stored(const EventRecord& event) {
 std::vector<uint8_t> OldEventBytes(uint32_t recordVersion = 0x20006, uint32_t textCount = 6,
                                    uint32_t recordCount = 1) {
     KBinaryWriter out;
-    out.WriteWord(0x20004);
-    out.WriteWord(4);
+    for (uint32_t word : {0x20004u, 4u}) out.WriteWord(word);  // version, text count
     for (KStringView text : {u"Boys 8K", u"3", u"", u"1"}) out.WriteText(text);
     out.WriteWord(95);
     out.WriteText(u"Results");  // results list
     out.WriteWord(ResultList::kFlagUnofficial);
     out.WriteTicks(800);
     out.WriteWord(recordCount);
-    out.WriteWord(recordVersion);
-    out.WriteWord(4);  // sequence
-    out.WriteWord(0);  // flags
-    out.WriteWord(textCount);
+    for (uint32_t word : {recordVersion, 4u, 0u, textCount}) out.WriteWord(word);  // sequence 4, no flags
     for (uint32_t i = 0; i < textCount; ++i) out.WriteText(i == 4 ? KStringView(u"77") : KStringView(u"x"));
     out.WriteInt(2);  // place
     out.WriteTicks(0);
@@ -105,8 +86,7 @@ std::vector<uint8_t> OldEventBytes(uint32_t recordVersion = 0x20006, uint32_t te
     out.WriteText(u"Standings");
     out.WriteWord(ResultList::kFlagUnofficial | ResultList::kFlagStandings);
     out.WriteTicks(800);
-    out.WriteWord(0);
-    out.WriteWord(0);
+    for (int i = 0; i < 2; ++i) out.WriteWord(0);  // no records, no field set
     return out.Bytes();
 }
 
@@ -122,19 +102,16 @@ TEST(EventFile, StoreAndLoadRoundTripBelowTheDocumentsFolder) {
     EXPECT_EQ(event.Name(), u"Girls 5K \u00C9lite");
     EventFile::Store(event, path);  // creates Velmar/Kestrun
 
-    EventRecord loaded;
+    EventRecord loaded;  // without field sets, which renumber when loaded, it keeps their blocks as stored
+    loaded.Results().SetFieldSet(nullptr);
+    loaded.Standings().SetFieldSet(nullptr);
     ASSERT_TRUE(EventFile::Load(loaded, path));
-    for (auto info :
-         {&EventRecord::Name, &EventRecord::EventNumber, &EventRecord::RoundNumber, &EventRecord::HeatNumber,
-          &EventRecord::Wind, &EventRecord::StartType, &EventRecord::Official}) {
-        EXPECT_EQ((loaded.*info)(), (event.*info)());
-    }
-    EXPECT_EQ(loaded.NumParticipants(), 180);
-    EXPECT_TRUE(loaded.IsFirstUpdate());  // the first update after start still empties the results
+    // Stored again, it gives the same bytes; what older layouts lack (and so what a reader that skips it
+    // with a writer that omits it would lose unnoticed) is compared on its own.
+    EXPECT_EQ(Stored(loaded), Stored(event));
     EXPECT_EQ(loaded.SummaryColumns(), event.SummaryColumns());
-    ASSERT_EQ(loaded.Results().Size(), 2u);
-    for (size_t i = 0; i < 2; ++i) ExpectSameRecord(*loaded.Results().At(i), *event.Results().At(i));
-    EXPECT_TRUE(loaded.Standings().IsStandings());
+    EXPECT_TRUE(loaded.Results().At(0)->ReacTime().IsIdentical(event.Results().At(0)->ReacTime()));
+    EXPECT_TRUE(loaded.IsFirstUpdate());  // the first update after start still empties the results
     EXPECT_EQ(loaded.Standings().At(0)->Points(), 0);  // team fields are recomputed, not stored
     // Found by Id after loading, and new records number after the loaded ones.
     EXPECT_EQ(loaded.Results().Find(TextField::Id, u"102")->Code(), ResultCode::DidNotFinish);
@@ -147,14 +124,6 @@ TEST(EventFile, StoreAndLoadRoundTripBelowTheDocumentsFolder) {
     ASSERT_TRUE(EventFile::Load(translated, path));
     EXPECT_EQ(translated.Results().Name(), u"Ergebnisse");
     EXPECT_EQ(translated.Results().Precision(), kTicksThousandth);
-
-    // Storing again replaces the file whole.
-    loaded.SetName(u"Second");
-    EventFile::Store(loaded, path);
-    EventRecord again;
-    ASSERT_TRUE(EventFile::Load(again, path));
-    EXPECT_EQ(again.Name(), u"Second");
-    EXPECT_EQ(again.Results().Size(), 3u);
 }
 
 TEST(EventFile, LoadsOlderVersions) {
@@ -178,14 +147,6 @@ TEST(EventFile, LoadsOlderVersions) {
     }
     EXPECT_EQ(r.LapsToGo(), 3);
     EXPECT_TRUE(event.SummaryColumns().groups[0].empty());
-
-    // The same record written at 0x20007 reads back the same.
-    EventRecord current;
-    current.Results().AddCopy(r);
-    EventRecord reloaded;
-    ASSERT_EQ(LoadError(reloaded, Stored(current)), 0);
-    ExpectSameRecord(*reloaded.Results().At(0), r);
-    EXPECT_GT(current.Results().Add()->Sequence(), r.Sequence());  // new records number after copies
 }
 
 TEST(EventFile, RefusesUnknownVersionsAndImpossibleCountsLeavingTheEventEmpty) {
@@ -201,7 +162,6 @@ TEST(EventFile, RefusesUnknownVersionsAndImpossibleCountsLeavingTheEventEmpty) {
         {patched(0, {0x03}), 3009},  // 0x20003
         {patched(0, {0x08}), 3009},  // 0x20008
         {OldEventBytes(0x20005), 3009},
-        {OldEventBytes(0x20008), 3009},
         {OldEventBytes(0x20006, 7), 3009},
         {OldEventBytes(0x20006, 6, 0xFFFFFFFF), 3010},  // more records than the data can hold
         {patched(8, {0xFF, 0xFF, 0xFF, 0xFF}), 3010},   // the first text's length
@@ -228,25 +188,22 @@ TEST(EventFile, TruncatedDataIsRefusedAndLeavesTheEventEmpty) {
 }
 
 TEST(EventRecord, SettersNotifyRulesReachBothListsAndClearEmptiesEverything) {
-    struct Counter : EventObserver {
-        void BeforeEventChange(EventRecord&) override { ++before; }
-        void AfterEventChange(EventRecord&) override { ++after; }
-        void UpdateBegins(EventRecord&) override { ++begins; }
-        void UpdateEnded(EventRecord&) override { ++ended; }
-        int before = 0, after = 0, begins = 0, ended = 0;
-    } counter;
+    struct Recorder : EventObserver {
+        void BeforeEventChange(EventRecord&) override { log += "<"; }
+        void AfterEventChange(EventRecord&) override { log += ">"; }
+        void UpdateBegins(EventRecord&) override { log += "["; }
+        void UpdateEnded(EventRecord&) override { log += "]"; }
+        std::string log;
+    } recorder;
     EventRecord event;
-    event.AddObserver(&counter);
+    event.AddObserver(&recorder);
     const uint32_t changes = event.ChangeCount();
     event.BeginUpdate();
     event.SetName(u"Race");
     event.SetName(u"Race");
     event.SetNumParticipants(65535);
     event.EndUpdate();
-    EXPECT_EQ(counter.before, 2);
-    EXPECT_EQ(counter.after, 2);
-    EXPECT_EQ(counter.begins, 1);
-    EXPECT_EQ(counter.ended, 1);
+    EXPECT_EQ(recorder.log, "[<><>]");
     EXPECT_GT(event.ChangeCount(), changes);
 
     ScoringRules rules;
@@ -257,7 +214,7 @@ TEST(EventRecord, SettersNotifyRulesReachBothListsAndClearEmptiesEverything) {
     event.Results().Add();
     event.Clear();
     ExpectEmpty(event);
-    event.RemoveObserver(&counter);
+    event.RemoveObserver(&recorder);
     EventRecord::ScopedLock lock(event);
     EventRecord::ScopedLock again(event);  // the same thread may take the lock again
 }
