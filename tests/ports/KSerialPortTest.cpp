@@ -2,9 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <thread>
-
 #include "KPty.h"
+#include "KSocketTestSupport.h"
 #include "ports/KSerialBaud.h"
 #include "ports/KSerialDevice.h"
 #include "ports/KSerialPortList.h"
@@ -20,16 +19,6 @@ using namespace KSerialUserMode;
 class SerialPortTest : public ::testing::Test {
 protected:
     SerialPortTest() { ports.Add(1, pty.Path()); }
-
-    void Write(KSerialPort& port, const std::string& bytes) {
-        port.Write(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
-    }
-    std::string Read(KSerialPort& port, size_t count) {
-        std::string bytes(count, '\0');
-        port.Read(reinterpret_cast<uint8_t*>(bytes.data()), count);
-        return bytes;
-    }
-
     KPty pty;
     KSerialPortList ports;
 };
@@ -71,22 +60,7 @@ TEST_F(SerialPortTest, OpeningConfiguresTheTtyAsAskedOrFailsForWhatItCannotDo) {
     EXPECT_FALSE(SerialTermios(pty.Settings(), {1, 9600, 3, 0, 2, 0}));  // 2 stop bits with 5 data bits
 }
 
-TEST_F(SerialPortTest, AReadOfMoreThanHasArrivedRaisesTimeoutWithTheCountDelivered) {
-    KSerialPort port(ports, kRead, 2048, 0);
-    ASSERT_TRUE(port.Open(u"1,9600,8,N,1.0"));
-    std::string observed;
-    port.SetReadObserver(
-        [&observed](const uint8_t* bytes, size_t count) { observed.append(bytes, bytes + count); });
-    pty.Send("abcd");
-    pollfd readable{port.PollDescriptor(), POLLIN, 0};
-    ASSERT_EQ(::poll(&readable, 1, 5000), 1);
-    uint8_t buffer[10];
-    EXPECT_EQ(CaughtError([&] { port.Read(buffer, 10); }), std::make_pair(5002, 4));
-    EXPECT_EQ(observed, "abcd");
-    EXPECT_EQ(CaughtError([&] { Write(port, "x"); }), std::make_pair(5003, -1));  // a reader does not write
-}
-
-TEST_F(SerialPortTest, AReaderAndAWriterShareAPortAndTheDeviceStaysOpenUntilBothClose) {
+TEST_F(SerialPortTest, AReaderAndAWriterShareTheDeviceUntilBothCloseAndAShortReadRaisesTimeout) {
     KSerialPort reader(ports, kRead, 2048, 0);
     KSerialPort writer(ports, kWrite, 0, 64);
     KSerialPort secondWriter(ports, kWrite, 0, 64);
@@ -102,12 +76,20 @@ TEST_F(SerialPortTest, AReaderAndAWriterShareAPortAndTheDeviceStaysOpenUntilBoth
     EXPECT_EQ(reader.PollDescriptor(), device);
     EXPECT_EQ(cfgetospeed(&static_cast<const termios&>(pty.Settings())), B19200);
 
-    reader.SetReadTimeout(2000);
-    pty.Send("in");
-    EXPECT_EQ(Read(reader, 2), "in");
+    std::string observed;
+    reader.SetReadObserver(
+        [&](const uint8_t* bytes, size_t count) { observed.append(bytes, bytes + count); });
+    pty.Send("abcd");
+    pollfd readable{device, POLLIN, 0};
+    ASSERT_EQ(::poll(&readable, 1, 5000), 1);
+    uint8_t buffer[10];
+    EXPECT_EQ(CaughtError([&] { reader.Read(buffer, 10); }), std::make_pair(5002, 4));
+    EXPECT_EQ(observed, "abcd");
+    EXPECT_EQ(CaughtError([&] { WriteText(reader, "x"); }),
+              std::make_pair(5003, -1));  // a reader does not write
     reader.Close();
     EXPECT_TRUE(info->IsDeviceOpen());
-    Write(writer, "out");
+    WriteText(writer, "out");
     writer.Flush();
     EXPECT_EQ(pty.Receive(3), "out");
     writer.Close();
@@ -145,7 +127,7 @@ TEST_F(SerialPortTest, WritesLargerThanTheOutputBufferSendFullBuffersAndKeepTheR
     port.SetWriteTimeout(2000);
     ASSERT_TRUE(port.Open(u"1,115200,8,N,1.0"));
     const std::string block = "0123456789abcdefghijklmnopqrstuvwxyzABCD";
-    Write(port, block);
+    WriteText(port, block);
     EXPECT_EQ(pty.Receive(32), block.substr(0, 32));
     EXPECT_EQ(pty.Drain(), "");
     port.Flush();
@@ -156,10 +138,10 @@ TEST_F(SerialPortTest, ARepeatPeriodResendsTheLastBlockUntilANewerOneReplacesIt)
     KSerialPort port(ports, kWrite, 0, 64);
     port.SetWriteTimeout(5000);
     ASSERT_TRUE(port.Open(u"1,9600,8,N,1.0,10"));
-    Write(port, "A");
+    WriteText(port, "A");
     port.Flush();
     EXPECT_EQ(pty.Receive(3), "AAA");
-    Write(port, "B");  // waits until the thread has taken the previous block
+    WriteText(port, "B");  // waits until the thread has taken the previous block
     port.Flush();
     std::string seen = pty.Receive(1);
     while (seen.back() != 'B' && seen.size() < 1000) seen += pty.Receive(1);
@@ -172,10 +154,10 @@ TEST_F(SerialPortTest, ARepeatPeriodResendsTheLastBlockUntilANewerOneReplacesIt)
 TEST_F(SerialPortTest, AWriteAfterAFlushThatTheThreadHasNotTakenRaisesBusy) {
     KSerialPort port(ports, kWrite, 0, 64);
     ASSERT_TRUE(port.Open(u"1,9600,8,N,1.0,60000"));
-    Write(port, "A");
+    WriteText(port, "A");
     port.Flush();
     EXPECT_FALSE(port.IsWriteReady());
-    EXPECT_EQ(CaughtError([&] { Write(port, "B"); }), std::make_pair(5004, -1));
+    EXPECT_EQ(CaughtError([&] { WriteText(port, "B"); }), std::make_pair(5004, -1));
     port.ResetOutput();
     EXPECT_TRUE(port.IsWriteReady());
 }
@@ -195,17 +177,16 @@ TEST_F(SerialPortTest, ThePeerGoingAwayGivesErrorsAndReopeningAfterReplugWorks) 
     uint8_t byte;
     EXPECT_EQ(CaughtError([&] { reader.Read(&byte, 1); }).first, 5001);
     EXPECT_FALSE(reader.IsDataAvailable());
-    EXPECT_EQ(CaughtError([&] { Write(writer, "x"); }).first, 5003);
+    EXPECT_EQ(CaughtError([&] { WriteText(writer, "x"); }).first, 5003);
 
     KPty replugged;
     std::filesystem::remove(link);
     std::filesystem::create_symlink(replugged.Path(), link);
     ASSERT_TRUE(reader.Open(u"1,9600,8,N,1.0"));
     ASSERT_TRUE(writer.Open(u"1,9600,8,N,1.0"));
-    reader.SetReadTimeout(2000);
     replugged.Send("r");
-    EXPECT_EQ(Read(reader, 1), "r");
-    Write(writer, "w");
+    EXPECT_EQ(ReadUntil(reader, 1), "r");
+    WriteText(writer, "w");
     EXPECT_EQ(replugged.Receive(1), "w");
 }
 

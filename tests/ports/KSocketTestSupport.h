@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <string_view>
 #include <thread>
 
 #include "foundation/KError.h"
@@ -79,6 +80,10 @@ inline std::string ReceiveText(const KSocketHandle& handle, size_t count) {
     const ssize_t n = ::recv(handle.Get(), text.data(), count, MSG_WAITALL);
     text.resize(n > 0 ? static_cast<size_t>(n) : 0);
     return text;
+}
+
+inline void WriteText(KStream& stream, std::string_view text) {
+    stream.Write(reinterpret_cast<const uint8_t*>(text.data()), text.size());
 }
 
 /// `count` bytes read one at a time, or what arrived within five seconds.

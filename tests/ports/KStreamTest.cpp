@@ -17,19 +17,23 @@ protected:
     KSerialPortList ports;
 };
 
+using C = KCharMode;
+using L = KLineMode;
+
+/// The modes a port is set to, the bytes on the wire, the text of the program and the modes of
+/// the port's other direction (read: as they end up; write: as set).
+struct Case {
+    C charMode;
+    L lineMode;
+    std::string bytes;
+    KString text;
+    C otherCharMode;
+    L otherLineMode;
+};
+
 }  // namespace
 
 TEST_F(StreamOnPty, ReadingInEachCharacterAndLineModeDeliversWhatWasSent) {
-    struct Case {
-        KCharMode charMode;
-        KLineMode lineMode;
-        std::string sent;
-        KString read;
-        KCharMode charModeAfter;
-        KLineMode lineModeAfter;
-    };
-    using C = KCharMode;
-    using L = KLineMode;
     const Case cases[] = {
         {C::SingleByte, L::None, "a\r\nb\xFF", u"a\r\nb\u00FF", C::SingleByte, L::None},
         {C::SingleByte, L::Auto, "a\r\nb\r\n", u"a\nb\n", C::SingleByte, L::CrLf},
@@ -48,14 +52,14 @@ TEST_F(StreamOnPty, ReadingInEachCharacterAndLineModeDeliversWhatWasSent) {
         port.SetModes(c.charMode, c.lineMode);
         port.SetReadTimeout(2000);
         ASSERT_TRUE(port.Open(u"1,9600,8,N,1.0"));
-        pty.Send(c.sent);
+        pty.Send(c.bytes);
         KString read;
-        while (read.size() < c.read.size()) read += port.ReadChar();
-        EXPECT_EQ(read, c.read) << c.sent;
+        while (read.size() < c.text.size()) read += port.ReadChar();
+        EXPECT_EQ(read, c.text) << c.bytes;
         port.SetReadTimeout(0);
-        EXPECT_FALSE(port.IsDataAvailable()) << c.sent;
-        EXPECT_EQ(port.ReadCharMode(), c.charModeAfter) << c.sent;
-        EXPECT_EQ(port.ReadLineMode(), c.lineModeAfter) << c.sent;
+        EXPECT_FALSE(port.IsDataAvailable()) << c.bytes;
+        EXPECT_EQ(port.ReadCharMode(), c.otherCharMode) << c.bytes;
+        EXPECT_EQ(port.ReadLineMode(), c.otherLineMode) << c.bytes;
     }
 }
 
@@ -83,35 +87,25 @@ TEST_F(StreamOnPty, ACharacterOrLineEndThatArrivesInPartsIsDeliveredWhole) {
 }
 
 TEST_F(StreamOnPty, WritingInEachCharacterAndLineModeSendsTheBytes) {
-    struct Case {
-        KCharMode charMode;
-        KLineMode lineMode;
-        KCharMode readCharMode;
-        KLineMode readLineMode;
-        KString text;
-        std::string sent;
-    };
-    using C = KCharMode;
-    using L = KLineMode;
     const Case cases[] = {
-        {C::SingleByte, L::None, C::Detect, L::Auto, u"a\n\u0141", "a\nA"},
-        {C::SingleByte, L::Auto, C::Detect, L::Auto, u"a\n", "a\r\n"},
-        {C::SingleByte, L::Auto, C::Detect, L::Lf, u"a\n", "a\n"},
-        {C::SingleByte, L::Cr, C::Detect, L::Auto, u"a\n", "a\r"},
-        {C::SingleByte, L::LfCr, C::Detect, L::Auto, u"a\n", "a\n\r"},
-        {C::Unicode, L::CrLf, C::Detect, L::Auto, u"\u0401\n", std::string("\x01\x04\r\0\n\0", 6)},
-        {C::Detect, L::None, C::SingleByte, L::None, u"ab", "ab"},
-        {C::Detect, L::None, C::Detect, L::None, u"a", std::string("a\0", 2)},
-        {C::Native, L::None, C::Detect, L::None, KString(u"\u00E9\U0001F600") + KChar(0xDC00) + u"!",
-         "\xC3\xA9\xF0\x9F\x98\x80\xEF\xBF\xBD!"},
+        {C::SingleByte, L::None, "a\nA", u"a\n\u0141", C::Detect, L::Auto},
+        {C::SingleByte, L::Auto, "a\r\n", u"a\n", C::Detect, L::Auto},
+        {C::SingleByte, L::Auto, "a\n", u"a\n", C::Detect, L::Lf},
+        {C::SingleByte, L::Cr, "a\r", u"a\n", C::Detect, L::Auto},
+        {C::SingleByte, L::LfCr, "a\n\r", u"a\n", C::Detect, L::Auto},
+        {C::Unicode, L::CrLf, std::string("\x01\x04\r\0\n\0", 6), u"\u0401\n", C::Detect, L::Auto},
+        {C::Detect, L::None, "ab", u"ab", C::SingleByte, L::None},
+        {C::Detect, L::None, std::string("a\0", 2), u"a", C::Detect, L::None},
+        {C::Native, L::None, "\xC3\xA9\xF0\x9F\x98\x80\xEF\xBF\xBD!",
+         KString(u"\u00E9\U0001F600") + KChar(0xDC00) + u"!", C::Detect, L::None},
     };
     for (const Case& c : cases) {
         KSerialPort port(ports, KSerialUserMode::kWrite, 0, 64);
-        port.SetReadModes(c.readCharMode, c.readLineMode);
+        port.SetReadModes(c.otherCharMode, c.otherLineMode);
         port.SetWriteModes(c.charMode, c.lineMode);
         ASSERT_TRUE(port.Open(u"1,9600,8,N,1.0"));
         for (KChar ch : c.text) port.WriteChar(ch);
         port.Flush();
-        EXPECT_EQ(pty.Receive(c.sent.size()), c.sent) << ToUtf8(c.text);
+        EXPECT_EQ(pty.Receive(c.bytes.size()), c.bytes) << ToUtf8(c.text);
     }
 }
