@@ -44,30 +44,21 @@ TEST_F(KLanguageTest, ChoicesListTheReadableLanguageFilesByNameWithTheirHeaders)
 }
 
 TEST_F(KLanguageTest, BestMatchByLevelEarlierEntryWinsTies) {
-    struct Case {
-        const char16_t* choice;
-        const char* first;   // header of 1.lng
-        const char* second;  // header of 2.lng
-        const char16_t* chosen;
-    };
-    const Case cases[] = {
-        {u"de_AT", "G,de_DE", "G,de", u"1.lng"},       // both reach level 1 only: the first listed
-        {u"de_AT", "G,de", "G,de_AT", u"2.lng"},       // the whole name beats the first listed
-        {u"en_US.1252", "E,en", "E,en_US", u"2.lng"},  // five characters beat two
-        {u"en_US", "E,en_GB", "E,en", u"1.lng"},
-        {u"EN_us", "E,en_GB", "E,en_US", u"2.lng"},  // without regard to case
-        {u"fr", "E,en", "G,de", u""},
-        {u"", "E,en", "G,de", u""},              // no choice: English stays
-        {u"en", "English", "E, en ", u"2.lng"},  // no locale field: skipped
-        {u"en", "E,", "E,en", u"2.lng"},         // an empty locale matches nothing
-    };
-    for (const Case& c : cases) {
-        WriteBytes(program / "1.lng", std::string(c.first) + "\r\n");
-        WriteBytes(program / "2.lng", std::string(c.second) + "\r\n");
-        Choose(c.choice);
+    // Each case is "choice: header of 1.lng / header of 2.lng -> the file chosen". In order: both
+    // reach level 1 only, so the first listed wins; the whole name beats the first listed; five
+    // characters beat two; case does not matter; no match, or no choice, leaves English; an entry
+    // without a locale field is skipped, and an empty locale matches nothing.
+    for (const KStringView c :
+         {u"de_AT: G,de_DE / G,de -> 1.lng", u"de_AT: G,de / G,de_AT -> 2.lng",
+          u"en_US.1252: E,en / E,en_US -> 2.lng", u"en_US: E,en_GB / E,en -> 1.lng",
+          u"EN_us: E,en_GB / E,en_US -> 2.lng", u"fr: E,en / G,de -> none", u": E,en / G,de -> none",
+          u"en: English / E, en  -> 2.lng", u"en: E, / E,en -> 2.lng"}) {
+        const size_t colon = c.find(u": "), slash = c.find(u" / "), arrow = c.find(u" -> ");
+        WriteBytes(program / "1.lng", ToLatin1(c.substr(colon + 2, slash - colon - 2)) + "\r\n");
+        WriteBytes(program / "2.lng", ToLatin1(c.substr(slash + 3, arrow - slash - 3)) + "\r\n");
+        Choose(c.substr(0, colon));
         const KRString* entry = FindLanguageChoice(tree);
-        const KString file = entry ? entry->Value().substr(0, entry->Value().find(u',')) : KString();
-        EXPECT_EQ(file, c.chosen) << ToUtf8(c.choice) << " " << c.first << " / " << c.second;
+        EXPECT_EQ(entry ? entry->Value().substr(0, 5) : KString(u"none"), c.substr(arrow + 4)) << ToUtf8(c);
     }
 }
 
