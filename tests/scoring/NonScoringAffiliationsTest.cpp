@@ -9,22 +9,19 @@
 
 namespace {
 
-using Texts = std::vector<std::string>;
+using Texts = std::vector<KString>;
 
 /// Records every alert and answers questions as told.
 class FakeAlerts : public KAlerts {
 public:
-    void ShowError(const KString& title, const KString& text) override {
-        shown.push_back(ToUtf8(title + u"|" + text));
-    }
-    void ShowMessage(const KString& title, const KString& text) override {
-        shown.push_back(ToUtf8(title + u"|" + text));
-    }
+    void ShowError(const KString& title, const KString& text) override { Show(title, text); }
+    void ShowMessage(const KString& title, const KString& text) override { Show(title, text); }
     bool Confirm(const KString& title, const KString& text, KAlertButtons, KAlertButton,
                  KAlertSymbol) override {
-        shown.push_back("ask:" + ToUtf8(title + u"|" + text));
+        Show(u"ask:" + title, text);
         return answer;
     }
+    void Show(const KString& title, const KString& text) { shown.push_back(title + u"|" + text); }
     bool answer = true;
     Texts shown;
 };
@@ -37,23 +34,10 @@ protected:
         settings.Define(KString(u"Results\\Unattached\\") + number + u"\\:=");
         settings.Define(KString(u"Results\\Unattached\\") + number + u"\\Name:String=" + name);
     }
-    /// Rebuilds, then adds each name as the New command's list would: stored and in the sequence.
-    void Start(std::initializer_list<const char16_t*> extra = {}) {
-        list.Rebuild();
-        for (const char16_t* name : extra) {
-            list.Add(name);
-            list.Insert(name);
-        }
-    }
-    Texts Sequence() const {
-        Texts out;
-        for (const auto& t : list.Sequence()) out.push_back(ToUtf8(t));
-        return out;
-    }
     Texts Stored() const {
         Texts out;
         for (size_t i = 0; i < list.Count(); ++i)
-            out.push_back(ToUtf8(list.EntryName(i)) + (list.IsEntryDeleted(i) ? " (deleted)" : ""));
+            out.push_back(list.EntryName(i) + (list.IsEntryDeleted(i) ? u" (deleted)" : u""));
         return out;
     }
 
@@ -62,7 +46,7 @@ protected:
     NonScoringAffiliations list{settings, alerts};
 };
 
-const Texts kBuiltIn = {"UNA", "Unattached", "UNA-Unattached"};
+const Texts kBuiltIn = {u"UNA", u"Unattached", u"UNA-Unattached"};
 
 Texts BuiltInAnd(Texts more) {
     more.insert(more.begin(), kBuiltIn.begin(), kBuiltIn.end());
@@ -77,9 +61,9 @@ TEST_F(NonScoringAffiliationsTest, RebuildKeepsBuiltInsFirstAndSortsTheRestIntoT
     AddStored(u"5", u"UNA");                             // duplicate of a built-in
     settings.Define(u"Results\\Unattached\\Notes\\:=");  // not a numbered entry
     list.Rebuild();
-    EXPECT_EQ(Sequence(), BuiltInAnd({"Alpha", "Zeta"}));
+    EXPECT_EQ(list.Sequence(), BuiltInAnd({u"Alpha", u"Zeta"}));
     // Written back in sequence order; the surplus duplicate entry keeps its old name.
-    EXPECT_EQ(Stored(), BuiltInAnd({"Alpha", "Zeta", "UNA"}));
+    EXPECT_EQ(Stored(), BuiltInAnd({u"Alpha", u"Zeta", u"UNA"}));
     const std::pair<KStringView, bool> cases[] = {
         {u"UNA", true}, {u"una", false}, {u"UNA ", false}, {u"UNA-Unattached", true}, {u"", false}};
     for (const auto& [affiliation, nonScoring] : cases)
@@ -87,7 +71,7 @@ TEST_F(NonScoringAffiliationsTest, RebuildKeepsBuiltInsFirstAndSortsTheRestIntoT
 }
 
 TEST_F(NonScoringAffiliationsTest, NewEntriesAreNamedFromTheDefaultNameAndTheirNumber) {
-    Start();
+    list.Rebuild();
     EXPECT_EQ(list.New(), 3u);
     EXPECT_EQ(ToUtf8(list.EntryName(3)), "UNA4");
     EXPECT_TRUE(list.IsNonScoring(u"UNA4"));
@@ -101,7 +85,7 @@ TEST_F(NonScoringAffiliationsTest, NewEntriesAreNamedFromTheDefaultNameAndTheirN
 }
 
 TEST_F(NonScoringAffiliationsTest, LoadAddsEachNewAffiliationOnceAndKeepsBuiltInsFirst) {
-    Start();
+    list.Rebuild();
     KTempFolder dir;
     EXPECT_THROW(list.Load(dir / "missing.ppl"), KError);
     EXPECT_EQ(Stored(), kBuiltIn);
@@ -109,33 +93,37 @@ TEST_F(NonScoringAffiliationsTest, LoadAddsEachNewAffiliationOnceAndKeepsBuiltIn
                "; bib,last,first,affiliation\r\n1,Lee,Ann,Ajax\r\n2,Ng,Bo,Ajax\r\n3,Oz,Cy,\"AAA, Club\"\r\n"
                "4,Po,Di,UNA\r\n5,Short\r\n");
     EXPECT_EQ(list.Load(dir / "meet.ppl"), 2u);
-    EXPECT_EQ(Sequence(), BuiltInAnd({"AAA, Club", "Ajax"}));
-    EXPECT_EQ(Stored(), Sequence());
+    EXPECT_EQ(list.Sequence(), BuiltInAnd({u"AAA, Club", u"Ajax"}));
+    EXPECT_EQ(Stored(), list.Sequence());
     EXPECT_TRUE(list.IsNonScoring(u"AAA, Club"));
     EXPECT_EQ(list.Load(dir / "meet.ppl"), 0u);  // loading again adds nothing
     EXPECT_EQ(list.Count(), 5u);
 }
 
 TEST_F(NonScoringAffiliationsTest, DeleteRefusesBuiltInsDeleteAllAsksFirstAndDeletedEntriesStopScoring) {
-    Start({u"Guests", u"Alumni"});
+    list.Rebuild();
+    for (const char16_t* name : {u"Guests", u"Alumni"}) {  // as the New command's list adds them
+        list.Add(name);
+        list.Insert(name);
+    }
     EXPECT_FALSE(list.Delete(2));
-    EXPECT_EQ(alerts.shown, Texts{"Error|The default non scoring affiliations cannot be deleted"});
+    EXPECT_EQ(alerts.shown, Texts{u"Error|The default non scoring affiliations cannot be deleted"});
     EXPECT_TRUE(list.IsNonScoring(u"UNA-Unattached"));
     EXPECT_TRUE(list.Delete(3));
-    EXPECT_EQ(Stored(), BuiltInAnd({"Guests (deleted)", "Alumni"}));  // still listed, marked
+    EXPECT_EQ(Stored(), BuiltInAnd({u"Guests (deleted)", u"Alumni"}));  // still listed, marked
     EXPECT_EQ(list.ActiveCount(), 4u);
     EXPECT_FALSE(list.IsNonScoring(u"Guests"));
     EXPECT_FALSE(list.Delete(7));  // no such entry
 
     alerts.answer = false;
     EXPECT_FALSE(list.DeleteAll());
-    EXPECT_EQ(alerts.shown.back(), "ask:Message|Are you sure you want to delete all non-scoring athletes?");
+    EXPECT_EQ(alerts.shown.back(), u"ask:Message|Are you sure you want to delete all non-scoring athletes?");
     EXPECT_EQ(alerts.shown.size(), 2u);
     EXPECT_TRUE(list.IsNonScoring(u"Alumni"));
     alerts.answer = true;
     EXPECT_TRUE(list.DeleteAll());
-    EXPECT_EQ(Stored(), BuiltInAnd({"Guests (deleted)", "Alumni (deleted)"}));
-    EXPECT_EQ(Sequence(), kBuiltIn);
+    EXPECT_EQ(Stored(), BuiltInAnd({u"Guests (deleted)", u"Alumni (deleted)"}));
+    EXPECT_EQ(list.Sequence(), kBuiltIn);
     EXPECT_FALSE(list.IsNonScoring(u"Alumni"));
 
     // A new entry afterwards gets a fresh number and scores at once.
@@ -148,7 +136,7 @@ TEST_F(NonScoringAffiliationsTest, BuiltInCountComesFromTheSettings) {
     settings.FindInt(u"Results\\Unattached\\NumDefaultUna")->SetValue(1);
     AddStored(u"4", u"Alpha");
     list.Rebuild();
-    EXPECT_EQ(Sequence(), (Texts{"UNA", "Alpha", "UNA-Unattached", "Unattached"}));
+    EXPECT_EQ(list.Sequence(), (Texts{u"UNA", u"Alpha", u"UNA-Unattached", u"Unattached"}));
     EXPECT_TRUE(list.Delete(1));
     settings.FindInt(u"Results\\Unattached\\NumDefaultUna")->SetValue(-4);
     EXPECT_EQ(list.NumDefault(), 0u);
@@ -159,7 +147,7 @@ TEST_F(NonScoringAffiliationsTest, EntriesWithoutAStringNameAreReadAsEmptyAndLef
     settings.Define(u"Results\\Unattached\\4\\Name:Int=7");  // a hand-edited settings file
     settings.Define(u"Results\\Unattached\\5\\:=");          // no name at all
     list.Rebuild();
-    EXPECT_EQ(Sequence(), BuiltInAnd({""}));
+    EXPECT_EQ(list.Sequence(), BuiltInAnd({u""}));
     EXPECT_EQ(settings.FindInt(u"Results\\Unattached\\4\\Name")->Value(), 7);
     EXPECT_EQ(ToUtf8(list.Add()), "UNA6");
 }
