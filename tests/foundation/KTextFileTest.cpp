@@ -46,27 +46,20 @@ TEST(KTextReader, EveryLineEndStyleSplitsLinesAndTheFirstOneSeenFixesTheStyle) {
 }
 
 TEST(KTextReader, ByteOrderMarkOrTheRequestedModeDecidesTheCharacters) {
-    const KString text = u"Z\u00FCrich \u20AC\r\nline 2";
+    const auto check = [](const std::string& bytes, KCharMode requested, KCharMode mode,
+                          const KString& lines) {
+        KCharMode found = KCharMode::Detect;
+        EXPECT_EQ(ReadAll(bytes, requested, &found), lines) << ToUtf8(lines);
+        EXPECT_EQ(found, mode) << ToUtf8(lines);
+    };
     using M = KCharMode;
-    struct Case {
-        std::string bytes;
-        KCharMode requested;
-        KCharMode mode;
-        KString lines;
-    };
-    const Case cases[] = {
-        {Utf16Bytes(text), M::Detect, M::Unicode, u"Z\u00FCrich \u20AC|line 2"},
-        {Utf16Bytes(text, true), M::Detect, M::Unicode, u"Z\u00FCrich \u20AC|line 2"},
-        {"Z\xFCrich\r\n\xFF\xFE", M::Detect, M::SingleByte, u"Z\u00FCrich|\u00FF\u00FE"},
-        {Utf16Bytes(u"a"), M::SingleByte, M::SingleByte, KString(u"\u00FF\u00FEa\0", 4)},
-        {Utf16Bytes(u"\u00E9\n").substr(2), M::Unicode, M::Unicode, u"\u00E9|"},  // LE without a mark
-        {"\xEF\xBB\xBF\xC3\xBC\n\xF0\x9F\x8F\x83", M::Native, M::Native, u"\u00FC|\U0001F3C3"},
-    };
-    for (const auto& c : cases) {
-        KCharMode found = M::Detect;
-        EXPECT_EQ(ReadAll(c.bytes, c.requested, &found), c.lines) << ToUtf8(c.lines);
-        EXPECT_EQ(found, c.mode) << ToUtf8(c.lines);
-    }
+    const KString text = u"Z\u00FCrich \u20AC\r\nline 2";
+    check(Utf16Bytes(text), M::Detect, M::Unicode, u"Z\u00FCrich \u20AC|line 2");
+    check(Utf16Bytes(text, true), M::Detect, M::Unicode, u"Z\u00FCrich \u20AC|line 2");
+    check("Z\xFCrich\r\n\xFF\xFE", M::Detect, M::SingleByte, u"Z\u00FCrich|\u00FF\u00FE");
+    check(Utf16Bytes(u"a"), M::SingleByte, M::SingleByte, KString(u"\u00FF\u00FEa\0", 4));
+    check(Utf16Bytes(u"\u00E9\n").substr(2), M::Unicode, M::Unicode, u"\u00E9|");  // LE without a mark
+    check("\xEF\xBB\xBF\xC3\xBC\n\xF0\x9F\x8F\x83", M::Native, M::Native, u"\u00FC|\U0001F3C3");
 }
 
 TEST(KTextReader, MissingFileAndFolderRaiseOpenAndReadErrors) {

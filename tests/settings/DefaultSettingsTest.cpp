@@ -47,23 +47,19 @@ TEST(DefaultTable, EverySettingHasAHelpTextEndingWithItsDefaultAndEveryHelpTextA
     KRegistry tree;
     LoadDefaults(tree);
     size_t settings = 0;
-    for (const auto& top : tree.Children()) {
-        if (!top->IsGroup() || top->Name() == u"Strings") continue;
-        Walk(static_cast<const KRGroup&>(*top), top->Name() + u"\\",
-             [&](const KString& key, const KRNode& node) {
-                 ++settings;
-                 // A group's help text is a String of the group's own name beside the group.
-                 const KString commentKey =
-                     KString(kComments) + (node.IsGroup() ? key.substr(0, key.size() - 1) : key);
-                 const KRString* comment = tree.FindString(commentKey);
-                 ASSERT_NE(comment, nullptr) << ToUtf8(key);
-                 if (node.IsGroup()) return;
-                 const KString value = static_cast<const KRValue&>(node).ValueText();
-                 const KString ending = u"\\n\\nDefault: " + (value.empty() ? KString(u"(empty)") : value);
-                 EXPECT_TRUE(comment->Value().ends_with(ending))
-                     << ToUtf8(key) << ": " << ToUtf8(comment->Value());
-             });
-    }
+    Walk(tree, KString(), [&](const KString& key, const KRNode& node) {
+        if (key.starts_with(u"Strings\\")) return;
+        ++settings;
+        // A group's help text is a String of the group's own name beside the group.
+        const KString commentKey =
+            KString(kComments) + (node.IsGroup() ? key.substr(0, key.size() - 1) : key);
+        const KRString* comment = tree.FindString(commentKey);
+        ASSERT_NE(comment, nullptr) << ToUtf8(key);
+        if (node.IsGroup()) return;
+        const KString value = static_cast<const KRValue&>(node).ValueText();
+        const KString ending = u"\\n\\nDefault: " + (value.empty() ? KString(u"(empty)") : value);
+        EXPECT_TRUE(comment->Value().ends_with(ending)) << ToUtf8(key) << ": " << ToUtf8(comment->Value());
+    });
     EXPECT_GT(settings, 90u);
     Walk(*tree.FindGroup(kComments), KString(), [&](const KString& key, const KRNode& node) {
         if (node.IsGroup()) return;

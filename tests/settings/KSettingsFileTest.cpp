@@ -112,10 +112,6 @@ TEST_F(KSettingsFileTest, FailedSaveKeepsThePreviousFileAndLeavesNoTemporary) {
     EXPECT_FALSE(SaveSettingsFile(tree, documents.Path(), KCharMode::SingleByte));
     EXPECT_EQ(ReadBytes(File()), "Registry Version: 1.00\r\nprevious\r\n");
     EXPECT_EQ(CountEntries(SettingsFolder(documents.Path())), 1u);
-
-    KTempFolder blocked;
-    WriteBytes(blocked / "Velmar", "a file where the folder should be");
-    EXPECT_FALSE(SaveSettingsFile(tree, blocked.Path(), KCharMode::Detect));
 }
 
 TEST_F(KSettingsFileTest, UnreadableFileIsAnErrorKeepsTheDefaultsAndIsMovedAsideBeforeTheSave) {
