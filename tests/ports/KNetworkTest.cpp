@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "KSocketTestSupport.h"
 #include "ports/KSocketPrototypes.h"
 #include "ports/KTCPSocket.h"
@@ -25,29 +27,28 @@ TEST(KNetworkTest, HostNameThatDoesNotResolve_EveryNetworkOpenFails) {
 
 TEST(KNetworkTest, Prototypes_HaveTheSizesOfTheirUsers) {
     KLoopbackNetwork network;
-    struct Case {
-        bool scoreboards;
-        int bufferSize, udpSize;
-        size_t tcpBuffer, udpBuffer, packet, receive;
-    };
-    for (const Case& c : {Case{false, 100, 0, 0, 2048, 536, 2048}, Case{false, 4096, 0, 0, 4096, 536, 4096},
-                          Case{true, 32768, 536, 32768, 32768, 536, 0},
-                          Case{true, 2000000000, 1400, 1 << 20, 1 << 20, 1400, 0}}) {
+    // For scoreboards or sources, the buffer and packet sizes asked for; the TCP output buffer, the
+    // UDP output buffer, packet size and receive buffer made.
+    const std::tuple<bool, int, int, size_t, size_t, size_t, size_t> cases[] = {
+        {false, 100, 0, 0, 2048, 536, 2048},
+        {false, 4096, 0, 0, 4096, 536, 4096},
+        {true, 32768, 536, 32768, 32768, 536, 0},
+        {true, 2000000000, 1400, 1 << 20, 1 << 20, 1400, 0}};
+    for (const auto& [scoreboards, bufferSize, udpSize, tcpBuffer, udpBuffer, packet, receive] : cases) {
         KStreamPrototypes prototypes;
-        if (c.scoreboards) {
-            RegisterScoreboardNetworkPrototypes(prototypes, network, c.bufferSize, c.udpSize);
-        } else {
-            RegisterSourceNetworkPrototypes(prototypes, network, c.bufferSize);
-        }
+        if (scoreboards)
+            RegisterScoreboardNetworkPrototypes(prototypes, network, bufferSize, udpSize);
+        else
+            RegisterSourceNetworkPrototypes(prototypes, network, bufferSize);
         const auto tcp = MakeStream(prototypes, u"-2,0.0.0.0,0", nullptr);
         const auto udp = MakeStream(prototypes, u"-3,0.0.0.0,2000", nullptr);
         const auto& socket = dynamic_cast<const KTCPSocket&>(*tcp);
-        EXPECT_EQ(socket.OutputBufferSize(), c.tcpBuffer);
+        EXPECT_EQ(socket.OutputBufferSize(), tcpBuffer);
         EXPECT_TRUE(socket.AutoReconnect() && socket.Accepts() && !socket.BlockingConnect());
         const auto& datagrams = dynamic_cast<const KUDPSocket&>(*udp);
-        EXPECT_EQ(datagrams.OutputBufferSize(), c.udpBuffer);
-        EXPECT_EQ(datagrams.PacketSize(), c.packet);
-        EXPECT_EQ(datagrams.ReceiveBufferSize(), c.receive);
+        EXPECT_EQ(datagrams.OutputBufferSize(), udpBuffer);
+        EXPECT_EQ(datagrams.PacketSize(), packet);
+        EXPECT_EQ(datagrams.ReceiveBufferSize(), receive);
         EXPECT_EQ(udp->ReadLineMode(), KLineMode::None);
     }
 }

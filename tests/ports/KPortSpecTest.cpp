@@ -3,19 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <tuple>
 
 #include "ports/KSerialPortList.h"
 #include "ports/KSerialPortPanel.h"
 #include "settings/KRegistry.h"
 
 TEST(KPortSpec, SerialSpecificationsReadEachFieldOrItsDefaultAndWriteBackCanonically) {
-    struct Case {
-        KStringView spec;
-        KSerialSpec read;
-        bool allRead;
-        KStringView written;
-    };
-    const Case cases[] = {
+    // The text, the fields read, whether all were readable, the text written back.
+    const std::tuple<KStringView, KSerialSpec, bool, KStringView> cases[] = {
         {u"1,19200,7,E,2.0,250", {1, 19200, 1, 2, 2, 250}, true, u"1,19200,7,E,2.0,250"},
         {u"1", {1, 9600, 0, 0, 0, 0}, false, u"1,9600,8,N,1.0"},
         {u"1,9600,9,N,1.0", {1, 9600, 0, 0, 0, 0}, false, u"1,9600,8,N,1.0"},
@@ -26,22 +22,17 @@ TEST(KPortSpec, SerialSpecificationsReadEachFieldOrItsDefaultAndWriteBackCanonic
         {u"abc,,4,X,.5,z", {0, 9600, 4, 0, 0, 0}, false, u"0,9600,4,N,1.0"},
         {u"99999999999,-5", {0, 9600, 0, 0, 0, 0}, false, u"0,9600,8,N,1.0"},
     };
-    for (const Case& c : cases) {
+    for (const auto& [spec, expected, allRead, written] : cases) {
         KSerialSpec read;
-        EXPECT_EQ(ReadSerialSpec(c.spec, read), c.allRead) << ToUtf8(c.spec);
-        EXPECT_EQ(read, c.read) << ToUtf8(c.spec);
-        EXPECT_EQ(WriteSerialSpec(read), c.written) << ToUtf8(c.spec);
+        EXPECT_EQ(ReadSerialSpec(spec, read), allRead) << ToUtf8(spec);
+        EXPECT_EQ(read, expected) << ToUtf8(spec);
+        EXPECT_EQ(WriteSerialSpec(read), written) << ToUtf8(spec);
     }
 }
 
 TEST(KPortSpec, NetworkSpecificationsReadAddressAndPort) {
-    struct Case {
-        KStringView spec;
-        int code;
-        std::optional<uint32_t> address;
-        std::optional<uint16_t> port;
-    };
-    const Case cases[] = {
+    // The text, its port code, address and port.
+    const std::tuple<KStringView, int, std::optional<uint32_t>, std::optional<uint16_t>> cases[] = {
         {u"-1,127.0.0.1,1024", -1, 0x7F000001, 1024},
         {u"-2,0.0.0.0,1025", -2, 0, 1025},
         {u"-3,10.1,0x50", -3, 0x0A000001, 80},
@@ -49,10 +40,10 @@ TEST(KPortSpec, NetworkSpecificationsReadAddressAndPort) {
         {u"-1,localhost,70000", -1, std::nullopt, std::nullopt},
         {u"-1,1.2.3.4.5.6.7.8.9.10.11.12.13.14.15,1", -1, std::nullopt, 1},
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(ReadPortCode(c.spec), c.code) << ToUtf8(c.spec);
-        EXPECT_EQ(ReadIPAddress(c.spec), c.address) << ToUtf8(c.spec);
-        EXPECT_EQ(ReadIPPort(c.spec), c.port) << ToUtf8(c.spec);
+    for (const auto& [spec, code, address, port] : cases) {
+        EXPECT_EQ(ReadPortCode(spec), code) << ToUtf8(spec);
+        EXPECT_EQ(ReadIPAddress(spec), address) << ToUtf8(spec);
+        EXPECT_EQ(ReadIPPort(spec), port) << ToUtf8(spec);
     }
     EXPECT_EQ(WriteNetworkSpec(-1, 0x7F000001, 1024), u"-1,127.0.0.1,1024");
 }
@@ -101,12 +92,12 @@ TEST(KSerialPortPanel, OffersThePortChoicesInOrderAndEnablesFieldsByPortCode) {
                                KPortFeature::UdpPort | KPortFeature::Baud | KPortFeature::IPAddress |
                                KPortFeature::IPPort,
                            {{0x010000, u"Video"}});
-    std::vector<KString> choices;
-    for (const KPortChoice& choice : panel.PortChoices(tree, ports))
-        choices.push_back(ToKString(choice.code) + u' ' + choice.label);
+    KString choices;
+    for (const KPortChoice& c : panel.PortChoices(tree, ports))
+        choices += ToKString(c.code) + u' ' + c.label + u';';
     EXPECT_EQ(choices,
-              std::vector<KString>({u"0 <none>", u"1 COM1", u"3 COM3", u"65536 Video",
-                                    u"-1 Network (connect)", u"-2 Network (listen)", u"-3 Network (UDP)"}));
+              u"0 <none>;1 COM1;3 COM3;65536 Video;"
+              u"-1 Network (connect);-2 Network (listen);-3 Network (UDP);");
     EXPECT_EQ(KSerialPortPanel(KPortFeature::ComPorts).PortChoices(tree, ports, u"Off").front().label,
               u"Off");
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "KPty.h"
 #include "KSocketTestSupport.h"
 #include "ports/KSerialBaud.h"
@@ -26,13 +28,9 @@ protected:
 }  // namespace
 
 TEST_F(SerialPortTest, OpeningConfiguresTheTtyAsAskedOrFailsForWhatItCannotDo) {
-    struct Case {
-        KStringView spec;
-        bool opens;
-        uint32_t baud;
-        tcflag_t flags;  // of CSTOPB, PARODD, CMSPAR (a pseudo-terminal keeps 8 bits, no parity enable)
-    };
-    const Case cases[] = {
+    // The text, whether it opens, the baud and the flags of CSTOPB, PARODD, CMSPAR the device has then
+    // (a pseudo-terminal keeps 8 bits, no parity enable).
+    const std::tuple<KStringView, bool, uint32_t, tcflag_t> cases[] = {
         {u"1,19200,8,O,2.0", true, 19200, CSTOPB | PARODD},
         {u"1,4800,5,M,1.5", true, 4800, CSTOPB | PARODD | CMSPAR},
         {u"1,56000,7,S,1.0", true, 56000, CMSPAR},
@@ -41,22 +39,19 @@ TEST_F(SerialPortTest, OpeningConfiguresTheTtyAsAskedOrFailsForWhatItCannotDo) {
         {u"1,9600,4,N,1.0", false, 9600, 0},
     };
     KSerialPort port(ports, kRead, 2048, 0);
-    for (const Case& c : cases) {
-        EXPECT_EQ(port.Open(c.spec), c.opens) << ToUtf8(c.spec);
+    for (const auto& [spec, opens, baud, flags] : cases) {
+        EXPECT_EQ(port.Open(spec), opens) << ToUtf8(spec);
         EXPECT_TRUE(port.IsOpen());  // a refused configuration leaves the port open, as it was
-        const int fd = ::open(pty.Path().c_str(), O_RDWR | O_NOCTTY);
-        EXPECT_EQ(ReadDeviceBaud(fd), c.baud) << ToUtf8(c.spec);
-        ::close(fd);
-        EXPECT_EQ(pty.Settings().c_cflag & (CSTOPB | PARODD | CMSPAR), c.flags) << ToUtf8(c.spec);
+        EXPECT_EQ(ReadDeviceBaud(port.PollDescriptor()), baud) << ToUtf8(spec);
+        EXPECT_EQ(pty.Settings().c_cflag & (CSTOPB | PARODD | CMSPAR), flags) << ToUtf8(spec);
     }
     // What a real UART gets, which a pseudo-terminal does not keep.
     const std::pair<KSerialSpec, tcflag_t> bits[] = {{{1, 9600, 1, 2, 0, 0}, CS7 | PARENB},
                                                      {{1, 9600, 3, 0, 1, 0}, CS5 | CSTOPB},
                                                      {{1, 9600, 0, 1, 2, 0}, CS8 | PARENB | PARODD | CSTOPB}};
-    for (const auto& [spec, flags] : bits) {
+    for (const auto& [spec, flags] : bits)
         EXPECT_EQ(SerialTermios(pty.Settings(), spec)->c_cflag & (CSIZE | PARENB | PARODD | CMSPAR | CSTOPB),
                   flags);
-    }
     EXPECT_FALSE(SerialTermios(pty.Settings(), {1, 9600, 3, 0, 2, 0}));  // 2 stop bits with 5 data bits
 }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "KPty.h"
 #include "ports/KSerialPort.h"
 #include "ports/KSerialPortList.h"
@@ -20,16 +22,9 @@ protected:
 using C = KCharMode;
 using L = KLineMode;
 
-/// The modes a port is set to, the bytes on the wire, the text of the program and the modes of
-/// the port's other direction (read: as they end up; write: as set).
-struct Case {
-    C charMode;
-    L lineMode;
-    std::string bytes;
-    KString text;
-    C otherCharMode;
-    L otherLineMode;
-};
+// The modes a port is set to, the bytes on the wire, the text of the program and the modes of
+// the port's other direction (read: as they end up; write: as set).
+using Case = std::tuple<C, L, std::string, KString, C, L>;
 
 }  // namespace
 
@@ -47,19 +42,19 @@ TEST_F(StreamOnPty, ReadingInEachCharacterAndLineModeDeliversWhatWasSent) {
         {C::Native, L::None, "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\xC3(\x80",
          u"a\u00E9\u20AC\U0001F600\uFFFD(\uFFFD", C::Native, L::None},
     };
-    for (const Case& c : cases) {
+    for (const auto& [charMode, lineMode, bytes, text, charModeAfter, lineModeAfter] : cases) {
         KSerialPort port(ports, KSerialUserMode::kRead, 2048, 0);
-        port.SetModes(c.charMode, c.lineMode);
+        port.SetModes(charMode, lineMode);
         port.SetReadTimeout(2000);
         ASSERT_TRUE(port.Open(u"1,9600,8,N,1.0"));
-        pty.Send(c.bytes);
+        pty.Send(bytes);
         KString read;
-        while (read.size() < c.text.size()) read += port.ReadChar();
-        EXPECT_EQ(read, c.text) << c.bytes;
+        while (read.size() < text.size()) read += port.ReadChar();
+        EXPECT_EQ(read, text) << bytes;
         port.SetReadTimeout(0);
-        EXPECT_FALSE(port.IsDataAvailable()) << c.bytes;
-        EXPECT_EQ(port.ReadCharMode(), c.otherCharMode) << c.bytes;
-        EXPECT_EQ(port.ReadLineMode(), c.otherLineMode) << c.bytes;
+        EXPECT_FALSE(port.IsDataAvailable()) << bytes;
+        EXPECT_EQ(port.ReadCharMode(), charModeAfter) << bytes;
+        EXPECT_EQ(port.ReadLineMode(), lineModeAfter) << bytes;
     }
 }
 
@@ -99,13 +94,13 @@ TEST_F(StreamOnPty, WritingInEachCharacterAndLineModeSendsTheBytes) {
         {C::Native, L::None, "\xC3\xA9\xF0\x9F\x98\x80\xEF\xBF\xBD!",
          KString(u"\u00E9\U0001F600") + KChar(0xDC00) + u"!", C::Detect, L::None},
     };
-    for (const Case& c : cases) {
+    for (const auto& [charMode, lineMode, bytes, text, readCharMode, readLineMode] : cases) {
         KSerialPort port(ports, KSerialUserMode::kWrite, 0, 64);
-        port.SetReadModes(c.otherCharMode, c.otherLineMode);
-        port.SetWriteModes(c.charMode, c.lineMode);
+        port.SetReadModes(readCharMode, readLineMode);
+        port.SetWriteModes(charMode, lineMode);
         ASSERT_TRUE(port.Open(u"1,9600,8,N,1.0"));
-        for (KChar ch : c.text) port.WriteChar(ch);
+        for (KChar ch : text) port.WriteChar(ch);
         port.Flush();
-        EXPECT_EQ(pty.Receive(c.bytes.size()), c.bytes) << ToUtf8(c.text);
+        EXPECT_EQ(pty.Receive(bytes.size()), bytes) << ToUtf8(text);
     }
 }
