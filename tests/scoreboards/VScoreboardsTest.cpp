@@ -29,30 +29,26 @@ TEST(Scoreboards, InitializeGoesToTheFirstBoardOnceAndAMessageToEveryBoardFramed
 }
 
 TEST(Scoreboards, TimeOfDayShowsTwelveOrTwentyFourHourTimeAndRawTimeAddsTimeAdjustNeverBelowZero) {
-    const struct {
-        int64_t ms;
-        bool use24;
-        int timeMode;  // 2: the raw running time instead of the time of day
-        int adjust;
-        const char* expected;
-    } cases[] = {
-        {13 * kHour + 5 * 60000 + 7300, false, 0, 0, "T1:05:07.3  |"},
-        {13 * kHour + 5 * 60000 + 7300, true, 0, 0, "T13:05:07.3  |"},
-        {12 * kHour + 30 * 60000, false, 0, 0, "T12:30:00.0  |"},
-        {15 * 60000, false, 0, 0, "T15:00.0  |"},
-        {10 * kHour, false, 2, 1500, "R10:00:01.5  |"},
-        {1000, false, 2, -5000, "R0.0  |"},
+    ScoreboardFixture f;
+    VScoreboards& manager = f.Start();
+    manager.SetShowTimeOfDay(true);
+    uint32_t now = 1000;
+    const auto shown = [&](int64_t timeOfDay) {
+        f.timeOfDay = timeOfDay;
+        return f.At(now += 1000);
     };
-    for (const auto& c : cases) {
-        ScoreboardFixture f;
-        f.Set(1, u"TimeMode:Int=" + ToKString(c.timeMode));
-        f.Set(1, u"TimeAdjust:Int=" + ToKString(c.adjust));
-        VScoreboards& manager = f.Start();
-        manager.SetShowTimeOfDay(c.timeMode == 0);
-        manager.SetUse24Hour(c.use24);
-        f.timeOfDay = c.ms;
-        EXPECT_EQ(f.At(2000), c.expected) << c.ms;
-    }
+    EXPECT_EQ(shown(13 * kHour + 5 * 60000 + 7300), "T1:05:07.3  |");
+    EXPECT_EQ(shown(12 * kHour + 30 * 60000), "T12:30:00.0  |");
+    EXPECT_EQ(shown(15 * 60000), "T15:00.0  |");
+    manager.SetUse24Hour(true);
+    EXPECT_EQ(shown(13 * kHour + 5 * 60000 + 7300), "T13:05:07.3  |");
+    // TimeMode 2: the raw running time instead of the time of day.
+    manager.SetShowTimeOfDay(false);
+    f.Set(1, u"TimeMode:Int=2");
+    f.Set(1, u"TimeAdjust:Int=1500");
+    EXPECT_EQ(shown(10 * kHour), "R10:00:01.5  |");
+    f.Set(1, u"TimeAdjust:Int=-5000");
+    EXPECT_EQ(shown(1000), "R0.0  |");
 }
 
 TEST(Scoreboards, EachOffsetIsShownOnBothScriptPagesThenTheNextOffsetAndTheListStartsAgain) {
