@@ -6,6 +6,7 @@
 #include <initializer_list>
 #include <map>
 #include <string>
+#include <tuple>
 
 #include "script/ScriptTestSupport.h"
 
@@ -140,18 +141,14 @@ TEST(VCommandLanguage, StopTestEndsTheLineOnlyInScoreboardScripts) {
 }
 
 TEST(VCommandLanguage, NumberTokensAreOneDigitOrThreeCharacters) {
-    struct Token {
-        KStringView text;
-        std::optional<int> value;
-        size_t end;
-    };
-    const Token tokens[] = {
+    // The text, the number read and where reading ended.
+    const std::tuple<KStringView, std::optional<int>, size_t> tokens[] = {
         {u"7x", 7, 1},     {uR"(\1f)", 31, 3}, {uR"(\1F)", 31, 3},      {uR"(\zz)", -1, 3},
         {uR"(\1z)", 1, 3}, {uR"(\1)", 1, 2},   {u"x", std::nullopt, 0}, {u"", std::nullopt, 0},
     };
-    for (const Token& t : tokens) {
+    for (const auto& [text, value, end] : tokens) {
         size_t pos = 0;
-        EXPECT_EQ(ReadNumberToken(t.text, pos), t.value) << ToUtf8(t.text);
-        EXPECT_EQ(pos, t.end) << ToUtf8(t.text);
+        EXPECT_EQ(ReadNumberToken(text, pos), value) << ToUtf8(text);
+        EXPECT_EQ(pos, end) << ToUtf8(text);
     }
 }

@@ -4,6 +4,7 @@
 
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "scoring/EventRecord.h"
@@ -58,12 +59,8 @@ S With(T S::*member, V value) {
 }  // namespace
 
 TEST(VScoreboardScript, ReadingBuildsSectionsPagesAndFallbacks) {
-    struct Case {
-        const char* name;
-        std::string bytes;
-        std::string sections;  // "Section=description;..."
-    };
-    const Case cases[] = {
+    // What a file shows, its bytes, and its sections as "Section=description;...".
+    const std::tuple<const char*, std::string, std::string> cases[] = {
         {"pages by number; a repeated header appends",
          ";;Results[2]\nA1\n;;Results[0]\nB1\n;;Results[2]\nA2\n", "Results=2[A1|A2] 0[B1]"},
         {"comments, defaults line, short lines and lines before any section are dropped",
@@ -81,11 +78,11 @@ TEST(VScoreboardScript, ReadingBuildsSectionsPagesAndFallbacks) {
          "TimeOfDay=0[1R];TimeStopped=0[1S];Started=0[2L]"},
         {"UTF-16 with CR line ends", Utf16Bytes(u";;Message\r1\x00e9%s\r", true), "Message=0[1\xC3\xA9%s]"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, bytes, expected] : cases) {
+        SCOPED_TRACE(name);
         Script script;
-        ASSERT_NO_FATAL_FAILURE(Read(script, c.bytes));
-        std::istringstream sections(c.sections);
+        ASSERT_NO_FATAL_FAILURE(Read(script, bytes));
+        std::istringstream sections(expected);
         for (std::string item; std::getline(sections, item, ';');)
             EXPECT_EQ(Describe(script, item.substr(0, item.find('='))), item);
     }
@@ -190,24 +187,21 @@ TEST(VScoreboardScript, LinesRenderTheirVariablesThroughFormatAndCommands) {
 TEST(VScoreboardScript, ClockLineInTenthsRepeatsOnlyForNewSecondsOrAfterOnePointOneSeconds) {
     Script script;
     ASSERT_NO_FATAL_FAILURE(Read(script, ";;TimeRunning\n1\\X1\\=0%s\n;;TimeStopped\n1%s\n"));
-    struct Step {
-        uint32_t tick;
-        int tenths;
-        bool sent;
-    };
-    const Step steps[] = {{0, 123, true},    {100, 124, false},  {200, 130, true},
-                          {300, 131, false}, {1299, 132, false}, {1400, 133, true}};
+    // The tick of an update, the time in tenths it shows and whether the running clock goes out.
+    const std::tuple<uint32_t, int, bool> steps[] = {{0, 123, true},     {100, 124, false},
+                                                     {200, 130, true},   {300, 131, false},
+                                                     {1299, 132, false}, {1400, 133, true}};
     FakeHost host;
-    for (const Step& step : steps) {
-        host.now = step.tick;
+    for (const auto& [tick, tenths, sent] : steps) {
+        host.now = tick;
         host.lines.clear();
         VUpdateRecord record;
-        record.time = TimeValue(kTicksTenth * step.tenths, kTicksTenth);
+        record.time = TimeValue(kTicksTenth * tenths, kTicksTenth);
         script.Run(*script.FirstPage(Script::kTimeRunning), record, host);
-        EXPECT_EQ(host.lines.size(), step.sent ? 1u : 0u) << step.tick;
+        EXPECT_EQ(host.lines.size(), sent ? 1u : 0u) << tick;
         // A line that does not set R0 goes out every time.
         script.Run(*script.FirstPage(Script::kTimeStopped), record, host);
-        EXPECT_EQ(host.lines.back().substr(0, 2), step.tenths >= 130 ? u"13" : u"12");
+        EXPECT_EQ(host.lines.back().substr(0, 2), tenths >= 130 ? u"13" : u"12");
     }
     EXPECT_EQ(script.Registers()[0], 0);  // each clock update starts with R0 = 0
 }
