@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
 #include <vector>
 
 #include "foundation/KLog.h"
@@ -68,24 +67,19 @@ TEST(KTarga, EveryDepthOrderAndLayoutDecodesToOpaquePixelsTopRowFirst) {
     std::vector<uint8_t> noMap = Targa(1, 1, 24, 0, {1, 2, 3});
     noMap[5] = 200;
     constexpr uint32_t k = 0xFF000000;
-    struct Case {
-        const char* name;
-        std::vector<uint8_t> data;
-        std::vector<uint32_t> pixels;
-    };
-    const Case cases[] = {
-        // Stored bottom row first: 0x7FFF white, 0x8000 the attribute bit only (black),
-        // 0x4210 = 16,16,16 -> (16 << 3) | (16 >> 2) = 132, 0x001F blue.
-        {"16 bits",
-         Targa(2, 2, 16, 0, {0xFF, 0x7F, 0x00, 0x80, 0x10, 0x42, 0x1F, 0x00}),
-         {0xFF848484, kBlue, kWhite, k}},
-        {"15 bits", Targa(1, 1, 15, 0, {0xFF, 0x7F}), {kWhite}},
-        {"right-to-left", Targa(2, 2, 24, 0x10, four), {k | 4, k | 3, k | 2, k | 1}},
-        {"top-down right-to-left", Targa(2, 2, 24, 0x30, four), {k | 2, k | 1, k | 4, k | 3}},
-        {"ID, colour map and footer skipped, alpha 0 opaque", footer, {0xFF102030}},
-        {"colour-map length without a colour map", noMap, {0xFF030201}},
-    };
-    for (const auto& c : cases) EXPECT_EQ(DecodeTarga(c.data, nullptr).pixels, c.pixels) << c.name;
+    const auto decoded = [](const std::vector<uint8_t>& data) { return DecodeTarga(data, nullptr).pixels; };
+    using Pixels = std::vector<uint32_t>;
+    // 16 bits, stored bottom row first: 0x7FFF white, 0x8000 the attribute bit only (black),
+    // 0x4210 = 16,16,16 -> (16 << 3) | (16 >> 2) = 132, 0x001F blue.
+    EXPECT_EQ(decoded(Targa(2, 2, 16, 0, {0xFF, 0x7F, 0x00, 0x80, 0x10, 0x42, 0x1F, 0x00})),
+              (Pixels{0xFF848484, kBlue, kWhite, k}));
+    EXPECT_EQ(decoded(Targa(1, 1, 15, 0, {0xFF, 0x7F})), Pixels{kWhite});
+    // Right-to-left, and top-down right-to-left.
+    EXPECT_EQ(decoded(Targa(2, 2, 24, 0x10, four)), (Pixels{k | 4, k | 3, k | 2, k | 1}));
+    EXPECT_EQ(decoded(Targa(2, 2, 24, 0x30, four)), (Pixels{k | 2, k | 1, k | 4, k | 3}));
+    // ID, colour map and footer skipped, alpha 0 opaque; a colour-map length without a colour map.
+    EXPECT_EQ(decoded(footer), Pixels{0xFF102030});
+    EXPECT_EQ(decoded(noMap), Pixels{0xFF030201});
 }
 
 TEST(KTarga, DamagedOrOtherImagesAreRefusedWithTheirErrorAndLogLine) {

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 #include "support/KTempFolder.h"
 
@@ -64,14 +63,11 @@ TEST(KTextReader, ByteOrderMarkOrTheRequestedModeDecidesTheCharacters) {
 
 TEST(KTextReader, MissingFileAndFolderRaiseOpenAndReadErrors) {
     KTempFolder folder;
-    const auto firstLine = [](const std::filesystem::path& path) {
-        return CaughtError([&] {
-            KString line;
-            KTextReader(path).ReadLine(line);
-        });
-    };
-    EXPECT_EQ(firstLine(folder / "missing"), std::pair(KErrorCode::kFileOpen, ENOENT));
-    EXPECT_EQ(firstLine(folder.Path()), std::pair(KErrorCode::kFileRead, EISDIR));
+    KString line;
+    EXPECT_EQ(CaughtError([&] { KTextReader(folder / "missing").ReadLine(line); }),
+              std::pair(KErrorCode::kFileOpen, ENOENT));
+    EXPECT_EQ(CaughtError([&] { KTextReader(folder.Path()).ReadLine(line); }),
+              std::pair(KErrorCode::kFileRead, EISDIR));
 }
 
 TEST(KTextWriter, EachModeWritesItsBytesWithCrLfAndReadsBack) {

@@ -3,7 +3,6 @@
 #include <filesystem>
 #include <map>
 #include <set>
-#include <string>
 
 #include "SettingsTestTree.h"
 #include "settings/KDefaultSettings.h"
