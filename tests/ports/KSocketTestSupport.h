@@ -12,7 +12,6 @@
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -100,14 +99,6 @@ inline std::string ReadUntil(KStream& stream, size_t count) {
 
 inline long OpenDescriptorCount() {
     return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {});
-}
-
-inline long ResidentKilobytes() {
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);) {
-        if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
-    }
-    return 0;
 }
 
 /// "code,address,port"

@@ -100,7 +100,6 @@ TEST_F(KTCPSocketTest, FloodOfConnectsAndGarbage_LeavesNoDescriptorsAndServesThe
     KTCPSocket stream(m_network, 0);
     const uint16_t port = Listen(stream);
     const long descriptors = OpenDescriptorCount();
-    const long kilobytes = ResidentKilobytes();
     std::atomic<bool> done = false;
     std::thread flood([&] {
         // A flooder does not wait for a full backlog: a connect not taken within 5 ms is
@@ -128,7 +127,6 @@ TEST_F(KTCPSocketTest, FloodOfConnectsAndGarbage_LeavesNoDescriptorsAndServesThe
     client.Reset();
     ASSERT_TRUE(PollUntil([&] { return !stream.IsOpen(); }));
     EXPECT_EQ(OpenDescriptorCount(), descriptors);
-    EXPECT_LT(ResidentKilobytes() - kilobytes, 32 * 1024);
 }
 
 }  // namespace
