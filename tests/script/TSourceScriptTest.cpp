@@ -3,25 +3,20 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "script/ScriptTestSupport.h"
 #include "settings/KRegistry.h"
 #include "support/KTempFolder.h"
 
 TEST(TSourceScript, DefinitionsCutTheStreamIntoMessagesOfFields) {
-    struct Case {
-        const char* name;
-        std::string script;
-        std::string input;
-        std::string messages;  // delivered in order, separated by " / "
-        size_t capacity = 32768;
-    };
+    // What a script shows, its text, the input and the messages delivered in order, separated by " / ".
     const std::string stxCr = ";;M\nheader=\\02,length=1\ntrailer=\\0d,length=1\n";
     const std::string list =
         ";;L\nheader=\\02,length=1\ntrailer=\\03,length=1\ntextfield=E1,stop=;\n"
         "textfield=E2,stop=;\ntextfield=E3,stop=;\ntextfieldrepeat=Place,stop=;\n"
         "textfieldrepeat=Laps,stop=;\n";
-    const Case cases[] = {
+    const std::tuple<const char*, std::string, std::string, std::string> cases[] = {
         {"STX, body, CR", stxCr + "textfield=Body,length=2\n", "^AB\r", "M: Body=AB"},
         // What is left after the last field does not stop the delivery.
         {"noise before the header and a header inside another message's body",
@@ -48,7 +43,7 @@ TEST(TSourceScript, DefinitionsCutTheStreamIntoMessagesOfFields) {
         {"comments, and an unreadable length keeps the old one",
          "before\n" + stxCr + "a comment\n\ntextfield=A,length=2,length=x\n", "^ab\r", "M: A=ab"},
         {"an overflowing buffer restarts the header search", stxCr + "textfield=A,length=2\n",
-         "^0123456789\r^ab\r", "M: A=ab", 8},
+         "^" + std::string(40000, '0') + "\r^ab\r", "M: A=ab"},
         {"registers persist across expansions, without H",
          stxCr + "textfield=A,length=1,process=%s\\+0\\O0\\He0\n", "^a\r^b\r", "M: A=a\x01 / M: A=b\x02"},
         {"repeated lines grow and are trimmed", list, "^a;b;c;x;0;x;1;x;2;x;3;$^a;b;c;y;0;y;1;$",
@@ -58,15 +53,15 @@ TEST(TSourceScript, DefinitionsCutTheStreamIntoMessagesOfFields) {
          Utf16Bytes(u";;Gate \x00e9 \r\nheader=\x00e9,length=1\r\nbodylength=1\r\ntextfield=A,length=1\r\n"),
          "\xe9z", "Gate \xc3\xa9 : A=z"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, script, input, messages] : cases) {
+        SCOPED_TRACE(name);
         KTempFolder folder;
-        WriteBytes(folder / "a.kss", c.script);
-        Receiver receiver(c.capacity);
+        WriteBytes(folder / "a.kss", script);
+        Receiver receiver;
         ASSERT_TRUE(receiver.script.Load(folder / "a.kss"));
         EXPECT_FALSE(receiver.script.Load(folder / "missing.kss"));  // keeps the definitions
-        receiver.Feed(c.input);
-        EXPECT_EQ(receiver.Joined(), c.messages);
+        receiver.Feed(input);
+        EXPECT_EQ(receiver.Joined(), messages);
     }
 }
 
