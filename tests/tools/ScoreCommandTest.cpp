@@ -83,9 +83,7 @@ TEST(ScoreCommand, OptionsChangeTheRules) {
         // Naming the non-scoring affiliations replaces the built-in ones: UNA becomes a (small) team.
         {"-meet.csv", "--non-scoring Lakeview --non-scoring Nobody",
          "1,Northfield,28,6,6,1 3 6 8 10 13\n2,Riverside,41,6,6,2 5 9 11 14 15\n,UNA,4,1,1,4\n"},
-        // Only the leaders' lap scores, unless reset is off; counting up, two laps done lead.
-        {"-splits.csv", "", "1,A,15,5,5,1 2 3 4 5\n,B,21,3,3,6 7 8\n"},
-        {"-splits.csv", "--reset-scores no", "1,A,15,5,5,1 2 3 4 5\n2,B,40,5,5,6 7 8 9 10\n"},
+        // Counting up, two laps done lead; with reset on only B's two runners there would score.
         {"-splits.csv", "--laps-count-up --reset-scores no", "1,A,25,5,5,3 4 5 6 7\n2,B,30,5,5,1 2 8 9 10\n"},
     };
     for (const auto& c : cases) {
@@ -170,15 +168,12 @@ TEST(LoadResultsCsv, RowsBecomeResultsAsAnInputUpdateMakesThem) {
         const ResultRecord* r = results.Find(field, key);
         return ToUtf8(r->FirstName() + u"|" + r->LastName() + u"|" + r->Affiliation()) + "|" +
                std::to_string(r->Place()) + "|" + std::to_string(static_cast<int>(r->Code())) + "|" +
-               std::to_string(r->LapsToGo()) + "|" + std::to_string(r->Time().IsValid()) +
-               std::to_string(r->CumSplitTime().IsValid());
+               std::to_string(r->LapsToGo()) + "|" +
+               ToUtf8(r->FormatTimeField(r->Time()) + u"|" + r->FormatTimeField(r->CumSplitTime()));
     };
-    EXPECT_EQ(summary(TextField::Id, u"7"), "Ann|Lee|North|2|0|1|11");
-    EXPECT_EQ(summary(TextField::Id, u"8"), "|Lee|South|-1|4|0|01");  // a code in the time column, bad laps
-    EXPECT_EQ(summary(TextField::Id, u"9"), "Ann|Marie|West|-1|1|0|00");
-    EXPECT_EQ(summary(TextField::Affiliation, u"East"), "||East|3|0|0|10");  // "0" is a valid zero time
-    EXPECT_TRUE(
-        results.Find(TextField::Id, u"7")
-            ->Time()
-            .IsIdentical(TimeValue(TickCount::FromInt64((15 * 60 + 3) * 80000 + 40000), kTicksTenth)));
+    EXPECT_EQ(summary(TextField::Id, u"7"), "Ann|Lee|North|2|0|1|15:03.5|14:00");
+    EXPECT_EQ(summary(TextField::Id, u"8"),
+              "|Lee|South|-1|4|0||5:00");  // a code in the time column, bad laps
+    EXPECT_EQ(summary(TextField::Id, u"9"), "Ann|Marie|West|-1|1|0||");
+    EXPECT_EQ(summary(TextField::Affiliation, u"East"), "||East|3|0|0|0|");  // "0" is a valid zero time
 }
