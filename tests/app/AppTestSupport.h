@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <QTimer>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -23,9 +22,7 @@ public:
     bool Confirm(const KString& title, const KString& text, KAlertButtons, KAlertButton,
                  KAlertSymbol) override {
         Add("confirm", title, text);
-        const bool answer = answers.empty() || answers.front();
-        if (!answers.empty()) answers.pop_front();
-        return answer;
+        return confirmed;
     }
 
     std::vector<std::string> Texts(const std::string& kind) const {
@@ -36,19 +33,17 @@ public:
     }
 
     std::vector<std::string> shown;  // "kind|title|text", kind "error", "message" or "confirm"
-    std::deque<bool> answers;        // Confirm answers in order; true once they run out
+    bool confirmed = true;           // what Confirm answers
 
-private:
     void Add(const std::string& kind, const KString& title, const KString& text) {
         shown.push_back(kind + "|" + ToUtf8(title) + "|" + ToUtf8(text));
     }
 };
 
-struct QtArguments {
-    int argc = 1;
-    char name[16] = "Kestrun";
-    char* argv[2] = {name, nullptr};
-};
+// The argument vector of every Qt application a test builds; Qt keeps it for the application's life.
+inline int gQtArgc = 1;
+inline char gQtName[] = "Kestrun";
+inline char* gQtArgv[] = {gQtName, nullptr};
 
 // An application whose hooks and idle passes a test can act in.
 class TestApplication : public TZApplication {
@@ -84,15 +79,11 @@ protected:
     TestApplication& Make(KStringView locale = u"en_US", bool controlShiftHeld = false) {
         app.reset();  // one Qt application at a time
         alerts.shown.clear();
-        const TZApplicationSetup setup{program / "Kestrun",
-                                       documents,
-                                       runtime,
-                                       &alerts,
-                                       false,
-                                       [controlShiftHeld] { return controlShiftHeld; },
-                                       KString(locale)};
+        const std::filesystem::path file = program / "Kestrun";
         app = std::make_unique<TestApplication>(
-            arguments.argc, arguments.argv, TCommandLine(setup.programFile.string(), "-noserialport"), setup);
+            gQtArgc, gQtArgv, TCommandLine(file.string(), "-noserialport"),
+            TZApplicationSetup{file, documents, runtime, &alerts, false,
+                               [controlShiftHeld] { return controlShiftHeld; }, KString(locale)});
         return *app;
     }
 
@@ -116,6 +107,5 @@ protected:
     std::filesystem::path runtime = root / "run";
     std::filesystem::path data = documents / "Velmar" / "Kestrun";
     FakeAlerts alerts;
-    QtArguments arguments;
     std::unique_ptr<TestApplication> app;
 };

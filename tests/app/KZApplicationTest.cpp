@@ -3,11 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <QDialog>
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 #include <csignal>
 #include <stdexcept>
-#include <utility>
 #include <vector>
 
 #include "app/AppTestSupport.h"
@@ -33,25 +33,17 @@ protected:
 
 class KZApplicationTest : public ::testing::Test {
 protected:
-    QtArguments arguments;
-    LoopApplication app{arguments.argc, arguments.argv};
+    LoopApplication app{gQtArgc, gQtArgv};
 };
 
 }  // namespace
 
 TEST_F(KZApplicationTest, IdleCounterCountsPassesStopsOnFalseAndRestartsAfterAnEvent) {
-    bool posted = false;
     app.idle = [&](int count) {
-        if (count == 2 && !posted) {
-            // Stop the calls, and let an event arrive a little later to start them again.
-            posted = true;
-            QTimer::singleShot(20, &app, [] {});
-            return false;
-        }
-        if (posted && app.counts.size() > 4) {
-            app.EndMainLoop(7);
-        }
-        return true;
+        // The third pass stops the calls, and an event a little later starts them again.
+        if (count == 2 && app.counts.size() == 3) QTimer::singleShot(20, &app, [] {});
+        if (app.counts.size() > 4) app.EndMainLoop(7);
+        return app.counts.size() != 3;
     };
     EXPECT_EQ(app.Control(), 7);
     ASSERT_GE(app.counts.size(), 4u);
@@ -66,50 +58,42 @@ TEST_F(KZApplicationTest, FlushEndsWhenNoEventWaitsWithoutCallingTheIdleHook) {
     EXPECT_TRUE(app.counts.empty());
 }
 
-TEST(KZApplication, ServedWindowEndsItsLoopWhenClosedAndATerminationRequestEndsBothLoops) {
+TEST_F(KZApplicationTest, ServedWindowEndsItsLoopWhenClosedAndATerminationRequestEndsBothLoops) {
+    QWidget window;
+    app.idle = [&](int count) {
+        if (count == 3) window.close();
+        return true;
+    };
     for (const bool terminate : {false, true}) {
-        QtArguments arguments;
-        LoopApplication app(arguments.argc, arguments.argv);
-        QWidget window;
+        app.counts.clear();
         window.show();
         if (terminate) KZApplication::RequestTermination();
-        app.idle = [&](int count) {
-            if (count == 3) window.close();
-            return true;
-        };
         EXPECT_EQ(app.Control(&window), 0);
         EXPECT_FALSE(window.isVisible());
         EXPECT_EQ(app.counts.empty(), terminate) << "a termination request closes the window at once";
         EXPECT_EQ(app.MainLoopEnded(), terminate);
-        if (terminate) {
-            EXPECT_EQ(app.Control(), 0);
-        }
     }
+    EXPECT_EQ(app.Control(), 0);
 }
 
-TEST(KZApplication, SignalClosesAModalDialogRunningItsOwnLoopAndEndsTheMainLoop) {
-    struct sigaction oldTerm {};
-    struct sigaction oldInt {};
-    sigaction(SIGTERM, nullptr, &oldTerm);
-    sigaction(SIGINT, nullptr, &oldInt);
-    KZApplication::InstallTerminationHandlers();
-    {
-        QtArguments arguments;
-        LoopApplication app(arguments.argc, arguments.argv);
+TEST(KZApplication, SigtermOrCtrlCClosesAModalDialogRunningItsOwnLoopAndEndsTheMainLoop) {
+    const int handled[] = {SIGTERM, SIGINT};
+    struct sigaction old[2]{};
+    for (int i = 0; i < 2; ++i) sigaction(handled[i], nullptr, &old[i]);
+    KZApplication::InstallTerminationHandlers();  // before the application, which listens for them
+    for (const int signal : handled) {
+        LoopApplication app(gQtArgc, gQtArgv);
         QDialog dialog;
-        QTimer::singleShot(10, &dialog, [] { ::raise(SIGTERM); });
-        EXPECT_EQ(dialog.exec(), QDialog::Rejected);
-        EXPECT_TRUE(app.MainLoopEnded());
+        QTimer::singleShot(10, &dialog, [signal] { ::raise(signal); });
+        EXPECT_EQ(dialog.exec(), QDialog::Rejected) << signal;
+        EXPECT_TRUE(app.MainLoopEnded()) << signal;
     }
-    sigaction(SIGTERM, &oldTerm, nullptr);
-    sigaction(SIGINT, &oldInt, nullptr);
+    for (int i = 0; i < 2; ++i) sigaction(handled[i], &old[i], nullptr);
 }
 
 TEST_F(KZApplicationTest, ExceptionFromTheIdleHookIsReportedAndTheLoopGoesOn) {
     app.idle = [&](int count) -> bool {
-        if (count == 0) {
-            throw std::runtime_error("idle work failed");
-        }
+        if (count == 0) throw std::runtime_error("idle work failed");
         app.EndMainLoop(0);
         return true;
     };
@@ -119,17 +103,14 @@ TEST_F(KZApplicationTest, ExceptionFromTheIdleHookIsReportedAndTheLoopGoesOn) {
 }
 
 TEST_F(KZApplicationTest, ObjectsDeletedLaterAreDeletedByTheLoop) {
-    bool destroyed = false;
-    bool asked = false;
-    auto* object = new QObject;
-    QObject::connect(object, &QObject::destroyed, [&] { destroyed = true; });
+    QPointer<QObject> object = new QObject;
     // Asked from idle work, outside any event handler, so only our loop can do it.
     app.idle = [&](int count) {
-        if (!std::exchange(asked, true)) object->deleteLater();
-        if (count == 10 || destroyed) app.EndMainLoop(0);
+        if (object) object->deleteLater();
+        if (count == 10 || !object) app.EndMainLoop(0);
         return true;
     };
     app.Control();
-    EXPECT_TRUE(destroyed);
-    if (!destroyed) delete object;
+    EXPECT_TRUE(object.isNull());
+    delete object;
 }

@@ -21,15 +21,7 @@ TEST(TCommandLine, SplitsAtBlanksAndTabsAndKeepsQuotedTextWhole) {
     }
 }
 
-TEST(TCommandLine, OptionIsPresentWhenAnArgumentAfterTheFirstBeginsWithIt) {
-    EXPECT_TRUE(TCommandLine("p", "x -noserialportsplease").HasOption(TCommandLine::kNoSerialPort));
-    EXPECT_FALSE(TCommandLine("p", "x-noserialport").HasOption(TCommandLine::kNoSerialPort));
-    EXPECT_FALSE(TCommandLine("p", "-noserial").HasOption(TCommandLine::kNoSerialPort));
-    // Argument 0 never counts, even when the program file is named like the option.
-    EXPECT_FALSE(TCommandLine("-noserialport", "").HasOption(TCommandLine::kNoSerialPort));
-}
-
-TEST(TCommandLine, ArgumentZeroIsTheProgramFileAndShellSplitArgumentsAreTakenAsTheyCome) {
+TEST(TCommandLine, ArgumentZeroIsTheProgramFileAndOptionsAreArgumentsAfterItThatBeginWithThem) {
     EXPECT_EQ(TCommandLine("/opt/kestrun/Kestrun", "one \"two three\"").Arguments(),
               (std::vector<std::string>{"/opt/kestrun/Kestrun", "one", "two three"}));
     const char* argv[] = {"Kestrun", "-noserialport", "with blank"};
@@ -38,4 +30,10 @@ TEST(TCommandLine, ArgumentZeroIsTheProgramFileAndShellSplitArgumentsAreTakenAsT
               (std::vector<std::string>{"/usr/bin/Kestrun", "-noserialport", "with blank"}));
     EXPECT_TRUE(line.HasOption(TCommandLine::kNoSerialPort));
     EXPECT_EQ(TCommandLine("", 1, argv).Arguments()[0], "Kestrun");
+    // An option is present when an argument after the first begins with it.
+    EXPECT_TRUE(TCommandLine("p", "x -noserialportsplease").HasOption(TCommandLine::kNoSerialPort));
+    EXPECT_FALSE(TCommandLine("p", "x-noserialport").HasOption(TCommandLine::kNoSerialPort));
+    EXPECT_FALSE(TCommandLine("p", "-noserial").HasOption(TCommandLine::kNoSerialPort));
+    // Argument 0 never counts, even when the program file is named like the option.
+    EXPECT_FALSE(TCommandLine("-noserialport", "").HasOption(TCommandLine::kNoSerialPort));
 }

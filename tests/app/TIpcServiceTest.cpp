@@ -2,18 +2,16 @@
 
 #include <gtest/gtest.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <sys/time.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
-#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <functional>
-#include <thread>
+#include <future>
 
 #include "app/AppTestSupport.h"
 #include "app/TZIpcServer.h"
@@ -23,36 +21,27 @@ namespace {
 // A server on a socket in a folder of its own; the main thread serves while a client thread talks.
 class TZIpcServerTest : public ::testing::Test {
 protected:
-    static sockaddr_un Address(const std::filesystem::path& path) {
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
-        return address;
-    }
-    static int Connect(const std::filesystem::path& path, int timeoutOption) {
+    /// A socket at `path`, bound or connected by `join`; its failure shows in what is sent on it.
+    static int Socket(const std::filesystem::path& path, int (*join)(int, const sockaddr*, socklen_t)) {
         const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
         const timeval limit{10, 0};  // never hang the test when the server does not answer
-        ::setsockopt(fd, SOL_SOCKET, timeoutOption, &limit, sizeof limit);
-        const sockaddr_un address = Address(path);
-        if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) return fd;
-        ::close(fd);
-        return -1;
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+        ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+        sockaddr_un address{.sun_family = AF_UNIX, .sun_path = {}};
+        std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
+        (void)join(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+        return fd;
     }
     /// Runs `client` on its own thread and serves until it returns.
-    void Serve(const std::function<void()>& client) {
-        std::atomic<bool> done{false};
-        std::thread thread([&] {
-            client();
-            done = true;
-        });
-        QElapsedTimer timer;
-        timer.start();
-        while (!done && timer.elapsed() < 30000) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        thread.join();
+    static void Serve(const std::function<void()>& client) {
+        const std::future<void> finished = std::async(std::launch::async, client);
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (finished.wait_for(std::chrono::milliseconds(1)) != std::future_status::ready &&
+               std::chrono::steady_clock::now() < limit)
+            QCoreApplication::processEvents();
     }
 
-    QtArguments arguments;
-    QCoreApplication qt{arguments.argc, arguments.argv};
+    QCoreApplication qt{gQtArgc, gQtArgv};
     KTempFolder folder;
     TIpcService service;
     TZIpcServer server{service};
@@ -60,11 +49,13 @@ protected:
 
 }  // namespace
 
-TEST_F(TZIpcServerTest, ConnectOnlyToKestrunSystemThenExecuteStoresOneCommandAtATimeOverTheUsersOwnSocket) {
+TEST_F(TZIpcServerTest, ConnectAndExecuteAreAnsweredOverTheUsersOwnSocketAndAClientThatNeverReadsIsDropped) {
+    // A socket file left behind with nobody behind it is replaced; a missing folder is a failure.
+    ::close(Socket(folder / "Kestrun", ::bind));
+    ASSERT_TRUE(std::filesystem::is_socket(folder / "Kestrun"));
+    EXPECT_FALSE(TZIpcServer(service).Start("/nonexistent/kestrun"));
     ASSERT_TRUE(server.Start(folder.Path()));
-    struct stat info {};
-    ASSERT_EQ(::stat(server.SocketPath().c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 077, 0u);
+    EXPECT_EQ(static_cast<int>(std::filesystem::status(server.SocketPath()).permissions()) & 077, 0);
     // Names compare as DDE names do; an over-long line ends the conversation.
     const std::string request =
         "EXECUTE go\nHELLO\nCONNECT Kestrun\nCONNECT Kestrun System extra\n"
@@ -74,7 +65,7 @@ TEST_F(TZIpcServerTest, ConnectOnlyToKestrunSystemThenExecuteStoresOneCommandAtA
         "\nEXECUTE never\n";
     std::string reply;
     Serve([&] {
-        const int fd = Connect(server.SocketPath(), SO_RCVTIMEO);
+        const int fd = Socket(server.SocketPath(), ::connect);
         (void)::write(fd, request.data(), request.size());
         ::shutdown(fd, SHUT_WR);
         char buffer[256];
@@ -86,32 +77,17 @@ TEST_F(TZIpcServerTest, ConnectOnlyToKestrunSystemThenExecuteStoresOneCommandAtA
     EXPECT_EQ(service.TakePendingCommand(), KString(511, u'x')) << "at most 511 characters are kept";
     EXPECT_EQ(service.Execute(u"Other", u"data"), TIpcService::Answer::NotProcessed);
     EXPECT_FALSE(service.HasPendingCommand());
-}
 
-TEST_F(TZIpcServerTest, ReplacesASocketFileLeftBehindButNeedsItsFolder) {
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);  // a stale socket file with nobody behind it
-    const sockaddr_un address = Address(folder / "Kestrun");
-    ASSERT_EQ(::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
-    ::close(fd);
-    EXPECT_TRUE(server.Start(folder.Path()));
-    EXPECT_FALSE(TZIpcServer(service).Start("/nonexistent/kestrun"));
-}
-
-TEST_F(TZIpcServerTest, ClientThatNeverReadsItsAnswersIsDropped) {
-    ASSERT_TRUE(server.Start(folder.Path()));
+    // A client that never reads its answers is dropped.
     size_t sent = 0;
     bool dropped = false;
     Serve([&] {
-        const int fd = Connect(server.SocketPath(), SO_SNDTIMEO);
+        const int fd = Socket(server.SocketPath(), ::connect);
         const std::string requests(64 * 1024, '\n');  // each empty line is answered ERROR
-        while (fd >= 0 && sent < 64u * 1024 * 1024) {
-            const ssize_t n = ::send(fd, requests.data(), requests.size(), MSG_NOSIGNAL);
-            if (n <= 0) {
-                dropped = errno == EPIPE || errno == ECONNRESET;
-                break;
-            }
+        ssize_t n = 0;
+        while (sent < (64u << 20) && (n = ::send(fd, requests.data(), requests.size(), MSG_NOSIGNAL)) > 0)
             sent += static_cast<size_t>(n);
-        }
+        dropped = n < 0 && (errno == EPIPE || errno == ECONNRESET);
         ::close(fd);
     });
     EXPECT_TRUE(dropped) << sent;

@@ -8,8 +8,7 @@
 #include "app/AppTestSupport.h"
 
 TEST(TZAlerts, ConfirmShowsTheLanguagesButtonsAndLineBreaksAndAnswersAsPressed) {
-    QtArguments arguments;
-    QApplication qt(arguments.argc, arguments.argv);
+    QApplication qt(gQtArgc, gQtArgv);
     TZAlerts alerts;
     alerts.SetTextLookup([](KStringView path) -> KString {
         return path == u"Strings\\Dialog\\Yes" ? u"Ja" : path == u"Strings\\Dialog\\No" ? u"Nein" : u"";
@@ -20,17 +19,15 @@ TEST(TZAlerts, ConfirmShowsTheLanguagesButtonsAndLineBreaksAndAnswersAsPressed) 
         const char* shown;  // button texts in order; without a language text the built-in one
         bool answer;
     };
-    for (const Case c : {Case{KAlertButtons::YesNo, "Ja", "Ja Nein", true},
-                         Case{KAlertButtons::YesNo, "Nein", "Ja Nein", false},
-                         Case{KAlertButtons::OkCancel, "", "Ok Cancel", false}}) {
+    for (const Case c : {Case{KAlertButtons::YesNo, "Ja", "Ja|Nein", true},
+                         Case{KAlertButtons::YesNo, "Nein", "Ja|Nein", false},
+                         Case{KAlertButtons::OkCancel, "", "Ok|Cancel", false}}) {
+        SCOPED_TRACE(c.press);
         QStringList shown;
-        QString text;
-        QString title;
         alerts.SetModalLoop([&](QWidget* window) {
             auto* box = qobject_cast<QMessageBox*>(window);
             ASSERT_TRUE(box != nullptr && box->isVisible());
-            text = box->text();
-            title = box->windowTitle();
+            shown << box->windowTitle() << box->text();
             QAbstractButton* press = nullptr;
             for (QAbstractButton* button : box->buttons()) {
                 shown << button->text();
@@ -40,11 +37,8 @@ TEST(TZAlerts, ConfirmShowsTheLanguagesButtonsAndLineBreaksAndAnswersAsPressed) 
         });
         EXPECT_EQ(
             alerts.Confirm(u"Copy 2", u"One\\nTwo", c.buttons, KAlertButton::Ok, KAlertSymbol::Question),
-            c.answer)
-            << c.press;
-        EXPECT_EQ(title, QStringLiteral("Copy 2"));
-        EXPECT_EQ(text, QStringLiteral("One\r\nTwo"));
-        EXPECT_EQ(shown.join(' '), c.shown);
+            c.answer);
+        EXPECT_EQ(shown.join('|'), QStringLiteral("Copy 2|One\r\nTwo|") + c.shown);
     }
     const KString text = u"Z\u00FCrich \U0001F3C3 \\n";
     EXPECT_EQ(FromQString(ToQString(text)), text);  // texts cross to Qt and back unchanged
