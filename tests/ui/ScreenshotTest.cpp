@@ -9,8 +9,6 @@
 
 #include "UiTestSupport.h"
 
-namespace {
-
 TEST(Screenshots, MainWindowDuringARaceAndAfterFinalize) {
     const char* folder = std::getenv("KESTRUN_SCREENSHOTS");
     if (folder == nullptr) GTEST_SKIP() << "KESTRUN_SCREENSHOTS names no folder";
@@ -33,5 +31,3 @@ TEST(Screenshots, MainWindowDuringARaceAndAfterFinalize) {
     QTest::qWait(100);
     EXPECT_TRUE(window->grab().save(path + QStringLiteral("main-window-final.png")));
 }
-
-}  // namespace

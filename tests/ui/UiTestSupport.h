@@ -27,26 +27,21 @@ public:
                            u"1",          u"2",       {}, static_cast<uint16_t>(race.RunnerCount())};
         const std::span<const GatemarkLine> lines(race.finishers.data(),
                                                   std::min(finished, race.finishers.size()));
-        for (const std::string& message : EncodeGatemarkResults(info, lines)) {
+        for (const std::string& message : EncodeGatemarkResults(info, lines))
             for (const char c : message) script.Feed(static_cast<unsigned char>(c));
-        }
-    }
-
-    TZControlSetup Setup() {
-        TZControlSetup setup;
-        setup.settings = &scorer.settings;
-        setup.event = &event;
-        setup.scoring = &scorer.scoring;
-        setup.activityLog = [this] { return activityLog; };
-        setup.setActivityLog = [this](bool on) { activityLog = on; };
-        setup.dataDisplay = [this] { return dataDisplay; };
-        setup.setDataDisplay = [this](bool on) { dataDisplay = on; };
-        setup.controlShiftHeld = [this] { return controlShift; };
-        return setup;
     }
 
     std::unique_ptr<TZControl> Window() {
-        return std::make_unique<TZControl>(Setup(), [] {});
+        return std::make_unique<TZControl>(
+            TZControlSetup{.settings = &scorer.settings,
+                           .event = &event,
+                           .scoring = &scorer.scoring,
+                           .activityLog = [this] { return activityLog; },
+                           .setActivityLog = [this](bool on) { activityLog = on; },
+                           .dataDisplay = [this] { return dataDisplay; },
+                           .setDataDisplay = [this](bool on) { dataDisplay = on; },
+                           .controlShiftHeld = [this] { return controlShift; }},
+            [] {});
     }
 
     StandaloneScorer scorer;
