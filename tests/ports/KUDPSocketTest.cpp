@@ -6,52 +6,46 @@
 
 namespace {
 
-class KUDPSocketTest : public ::testing::Test {
-protected:
-    /// Datagram sizes that arrive on `receiver` until none follows within 100 ms.
-    std::vector<size_t> Datagrams(const KSocketHandle& receiver) {
-        timeval timeout{0, 100000};
-        ::setsockopt(receiver.Get(), SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-        std::vector<size_t> sizes;
-        char buffer[2048];
-        for (ssize_t n; (n = ::recv(receiver.Get(), buffer, sizeof buffer, 0)) >= 0;) sizes.push_back(n);
-        return sizes;
-    }
-    void Send(KUDPSocket& stream, size_t count) {
-        const std::vector<uint8_t> bytes(count, 'u');
-        stream.Write(bytes.data(), count);
-        stream.Flush();
-    }
-    KLoopbackNetwork m_network;
-};
-
-TEST_F(KUDPSocketTest, AFlushGoesOutInPacketsAndAWriteBeyondTheBufferRaises8004WithTheCountStored) {
+TEST(KUDPSocketTest, AFlushGoesOutInPacketsAndAWriteBeyondTheBufferRaises8004WithTheCountStored) {
+    KLoopbackNetwork network;
     const KSocketHandle receiver = BoundSocket(SOCK_DGRAM);
-    KUDPSocket stream(m_network, 1200, 536, 0);
+    KUDPSocket stream(network, 1200, 536, 0);
     ASSERT_TRUE(stream.Open(NetSpec(-3, "127.0.0.1", LocalPort(receiver))));
     const std::vector<uint8_t> bytes(1500, 'u');
     EXPECT_EQ(CaughtError([&] { stream.Write(bytes.data(), 700); }), std::make_pair(0, 0));
     EXPECT_EQ(CaughtError([&] { stream.Write(bytes.data(), 800); }),
               std::make_pair(KNetworkError::kSendShort, 500));
     stream.Flush();
-    EXPECT_EQ(Datagrams(receiver), (std::vector<size_t>{536, 536, 128}));
+    // The sizes of the datagrams that arrive until none follows within 100 ms.
+    timeval timeout{0, 100000};
+    ::setsockopt(receiver.Get(), SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+    std::vector<size_t> sizes;
+    char buffer[2048];
+    for (ssize_t n; (n = ::recv(receiver.Get(), buffer, sizeof buffer, 0)) >= 0;) sizes.push_back(n);
+    EXPECT_EQ(sizes, (std::vector<size_t>{536, 536, 128}));
 }
 
 // A stream with a receive buffer listens on its port on all interfaces, so it also hears
 // its own broadcasts where the machine has a broadcast route. A machine with loopback only
 // has none; there the broadcast address is all that can be checked.
-TEST_F(KUDPSocketTest, AddressZero_SendsToTheBroadcastAddress) {
+TEST(KUDPSocketTest, AddressZero_SendsToTheBroadcastAddress) {
+    KLoopbackNetwork network;
     const uint16_t port = FreePort(SOCK_DGRAM);
-    KUDPSocket stream(m_network, 2048, 536, 2048);
+    KUDPSocket stream(network, 2048, 536, 2048);
     ASSERT_TRUE(stream.Open(NetSpec(-3, "0.0.0.0", port)));
     EXPECT_EQ(stream.RemoteAddress(), 0xFFFFFFFFu);
-    if (CaughtError([&] { Send(stream, 5); }).first != 0) GTEST_SKIP() << "no route for broadcasts";
+    const auto send = [&] {
+        WriteText(stream, "uuuuu");
+        stream.Flush();
+    };
+    if (CaughtError(send).first != 0) GTEST_SKIP() << "no route for broadcasts";
     EXPECT_EQ(ReadUntil(stream, 5), "uuuuu");
 }
 
-TEST_F(KUDPSocketTest, DatagramsFromAnySender_ReadAsOneStreamOfBytes) {
+TEST(KUDPSocketTest, DatagramsFromAnySender_ReadAsOneStreamOfBytes) {
+    KLoopbackNetwork network;
     const uint16_t port = FreePort(SOCK_DGRAM);
-    KUDPSocket stream(m_network, 2048, 536, 2048);
+    KUDPSocket stream(network, 2048, 536, 2048);
     ASSERT_TRUE(stream.Open(NetSpec(-3, "127.0.0.1", port)));
     uint8_t bytes[8];
     EXPECT_EQ(CaughtError([&] { stream.Read(bytes, 1); }), std::make_pair(KNetworkError::kReceiveShort, 0));
@@ -62,7 +56,7 @@ TEST_F(KUDPSocketTest, DatagramsFromAnySender_ReadAsOneStreamOfBytes) {
     }
     EXPECT_EQ(ReadUntil(stream, 17), "1,Smith,12:03.4\r\n");
 
-    KUDPSocket sendOnly(m_network, 2048, 536, 0);
+    KUDPSocket sendOnly(network, 2048, 536, 0);
     ASSERT_TRUE(sendOnly.Open(NetSpec(-3, "127.0.0.1", port)));
     EXPECT_EQ(CaughtError([&] { sendOnly.Read(bytes, 1); }).first, KNetworkError::kReceive);
 }

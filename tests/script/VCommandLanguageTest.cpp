@@ -64,7 +64,6 @@ TEST(VCommandLanguage, EscapesAndCursorCommandsEditTheOutputText) {
 TEST(VCommandLanguage, OperatorsActOnRegistersWithUXOrOne) {
     Check({
         {"set from X", uR"(\X5\=1)", u"", {}, {{1, 5}}},
-        {"add one by default", uR"(\+1\+1)", u"", {{1, 4}}, {{1, 6}}},
         {"X applies only to the next command", uR"(\X2\+1\+1)", u"", {}, {{1, 3}}},
         {"operand from register U", uR"(\U2\-1)", u"", {{1, 10}, {2, 3}}, {{1, 7}}},
         {"indirect X", uR"(\Xi2\=1)", u"", {{2, 9}}, {{1, 9}}},
@@ -114,10 +113,9 @@ TEST(VCommandLanguage, ChecksumsMatchTheirPublishedCheckValues) {
     Check({
         {"xor", uR"(123456789\L0\U1\F5)", digits, {}, {{5, 0x31}}},
         {"sum", uR"(123456789\L0\U2\F5)", digits, {}, {{5, 0x1DD}}},
-        {"XMODEM CRC-16", uR"(123456789\L0\F5)", digits, {{5, 77}}, {{5, 0x31C3}}},
         {"CRC-16/MODBUS", uR"(123456789\L0\U3\F5)", digits, {{5, 0xFFFF}, {6, 0xA001}}, {{5, 0x4B37}}},
         {"CRC-32, inverted", uR"(123456789\L0\U4\F5\~5)", digits, {{5, -1}, {6, crc32}}, {{5, crc32Check}}},
-        {"X limits the length", uR"(12345678999\L0\X9\F5)", u"12345678999", {}, {{5, 0x31C3}}},
+        {"XMODEM over X characters", uR"(12345678999\L0\X9\F5)", u"12345678999", {{5, 77}}, {{5, 0x31C3}}},
         {"only the low byte counts", uR"(\X1\U1\O6\L1\U1\F5)", Chars({0x131}), {{6, 0x131}}, {{5, 0x31}}},
         // The XMODEM CRC of DATA is 0x146E (Python's binascii.crc_hqx agrees).
         {"CRC framing", uR"(\02DATA\L4\F5\R0\X2\O5)", Chars({2}) + u"DATA" + Chars({0x146E, 0x14})},
