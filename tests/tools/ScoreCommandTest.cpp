@@ -97,12 +97,12 @@ TEST(ScoreCommand, OptionsChangeTheRules) {
 TEST(ScoreCommand, BadInputGivesAClearMessageAndAFailureStatus) {
     KTempFolder dir;
     const struct {
-        std::string file;  ///< contents, or empty for a missing file
+        std::string file;  ///< contents of the file named alone, or nothing: the arguments given
         std::string args;
         int status;
         std::string message;
     } cases[] = {
-        {"", "", 1, "missing.csv: cannot open: No such file or directory"},
+        {"", "missing.csv", 1, "missing.csv: cannot open: No such file or directory"},
         {"Place,Bib,Time\n1,2,3\n", "", 1, "line 1: the header line names no affiliation (or team) column"},
         {"Team,Time\nA,1\nB,2\nC,\"3\n", "", 1,
          "line 4: a quoted field is not closed before the end of the file"},
@@ -122,11 +122,8 @@ TEST(ScoreCommand, BadInputGivesAClearMessageAndAFailureStatus) {
         {"", "", 2, "no results file given"},
     };
     for (const auto& c : cases) {
-        std::string args = c.args;
-        if (c.status == 1) {
-            if (!c.file.empty()) WriteBytes(dir / "bad.csv", c.file);
-            args += c.file.empty() ? " missing.csv" : " bad.csv";
-        }
+        if (!c.file.empty()) WriteBytes(dir / "bad.csv", c.file);
+        const std::string args = c.file.empty() ? c.args : "bad.csv";
         const ProgramRun run = RunProgram(dir, args);
         EXPECT_EQ(run.status, c.status) << args;
         EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
