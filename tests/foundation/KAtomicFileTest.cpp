@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 
 #include <csignal>
 
@@ -46,13 +45,12 @@ INSTANTIATE_TEST_SUITE_P(BytesAndText, SaveThenRename, ::testing::Values(SaveByt
 TEST_P(SaveThenRename, CommitReplacesTheTargetExactlyAndKeepsItsPermissions) {
     const std::string bytes("\0\x01\xFFztail", 8);
     WriteBytes(folder / "data.bin", "old");
-    ::chmod((folder / "data.bin").c_str(), 0640);
+    const auto permissions = std::filesystem::perms(0640);
+    std::filesystem::permissions(folder / "data.bin", permissions);
     save(folder / "data.bin", bytes, true);
     EXPECT_EQ(ReadBytes(folder / "data.bin"), bytes);
     EXPECT_EQ(CountEntries(folder.Path()), 1u);
-    struct stat info {};
-    ASSERT_EQ(::stat((folder / "data.bin").c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    EXPECT_EQ(std::filesystem::status(folder / "data.bin").permissions(), permissions);
     save(folder / "a" / "b" / "new.bin", "x", true);  // missing folders are created
     EXPECT_EQ(ReadBytes(folder / "a" / "b" / "new.bin"), "x");
 }

@@ -6,11 +6,12 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <thread>
 
 #include "foundation/KTickCount.h"
-#include "support/KTempFolder.h"
 
 namespace {
 
@@ -48,9 +49,10 @@ OtherThreads Others() {
     OtherThreads others;
     for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) {
         if (entry.path().filename() == std::to_string(::gettid())) continue;
-        const std::string status = ReadBytes(entry.path() / "status");
-        const size_t at = status.find("\nvoluntary_ctxt_switches:");
-        others.sleeps += at == std::string::npos ? 0 : std::stoll(status.substr(at + 25));
+        // Read by lines: a thread that has just ended leaves a file that fails to read.
+        std::ifstream status(entry.path() / "status");
+        for (std::string line; std::getline(status, line);)
+            if (line.starts_with("voluntary_ctxt_switches:")) others.sleeps += std::stoll(line.substr(24));
         ++others.count;
     }
     return others;
