@@ -12,19 +12,10 @@
 
 namespace {
 
-class KTCPSocketTest : public ::testing::Test {
-protected:
-    /// Opens `stream` to listen on a free port and returns the port.
-    uint16_t Listen(KTCPSocket& stream) {
-        EXPECT_TRUE(stream.Open(u"-2,127.0.0.1,0"));
-        return stream.ListenPort();
-    }
-    KLoopbackNetwork m_network;
-};
-
-TEST_F(KTCPSocketTest, ConnectKind_DialsUntilTheServerStartsAndRedialsWhenItCloses) {
+TEST(KTCPSocketTest, ConnectKind_DialsUntilTheServerStartsAndRedialsWhenItCloses) {
+    KLoopbackNetwork network;
     const uint16_t port = FreePort(SOCK_STREAM);
-    KTCPSocket stream(m_network, 0);
+    KTCPSocket stream(network, 0);
     stream.Open(NetSpec(-1, "127.0.0.1", port));
     for (int i = 0; i < 10; ++i) EXPECT_FALSE(stream.IsOpen());
 
@@ -47,10 +38,12 @@ TEST_F(KTCPSocketTest, ConnectKind_DialsUntilTheServerStartsAndRedialsWhenItClos
     }));
 }
 
-TEST_F(KTCPSocketTest, PeerStopsReadingOrVanishes_SendsNeverBlockNorKillTheProgram) {
-    KTCPSocket stream(m_network, 65536);
+TEST(KTCPSocketTest, PeerStopsReadingOrVanishes_SendsNeverBlockNorKillTheProgram) {
+    KLoopbackNetwork network;
+    KTCPSocket stream(network, 65536);
     stream.SetNoDelay(true);
-    const uint16_t port = Listen(stream);
+    ASSERT_TRUE(stream.Open(u"-2,127.0.0.1,0"));  // listens on a free port
+    const uint16_t port = stream.ListenPort();
     KSocketHandle client = Client(port);
     ASSERT_TRUE(PollUntil([&] { return stream.IsOpen(); }));
     int noDelay = 0, sendBuffer = 0;
@@ -74,10 +67,11 @@ TEST_F(KTCPSocketTest, PeerStopsReadingOrVanishes_SendsNeverBlockNorKillTheProgr
     EXPECT_FALSE(stream.IsOpen());
 }
 
-TEST_F(KTCPSocketTest,
-       ListenKind_AfterAFloodOfConnectsAndGarbageServesTheNewestClientAndLeavesNoDescriptors) {
-    KTCPSocket stream(m_network, 0);
-    const uint16_t port = Listen(stream);
+TEST(KTCPSocketTest, ListenKind_AfterAFloodOfConnectsAndGarbageServesTheNewestClientAndLeavesNoDescriptors) {
+    KLoopbackNetwork network;
+    KTCPSocket stream(network, 0);
+    ASSERT_TRUE(stream.Open(u"-2,127.0.0.1,0"));  // listens on a free port
+    const uint16_t port = stream.ListenPort();
     EXPECT_FALSE(stream.IsOpen());
     uint8_t byte;
     EXPECT_EQ(CaughtError([&] { stream.Read(&byte, 1); }).first, KNetworkError::kReceive);
