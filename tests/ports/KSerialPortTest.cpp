@@ -116,9 +116,10 @@ TEST_F(SerialPortTest, PortsAreFoundThroughTheirDevicePathsOneToTenAlwaysHigherW
                                     FromUtf8(tenth.Path()) + u", COM11 " + FromUtf8(eleventh.Path()));
 }
 
-TEST_F(SerialPortTest, WritesLargerThanTheOutputBufferSendFullBuffersAndKeepTheRestUntilFlush) {
+TEST_F(SerialPortTest,
+       WritesGoOutInFullBuffersARepeatPeriodResendsTheLastBlockAndAnUntakenFlushMakesWritesBusy) {
     KSerialPort port(ports, kWrite, 0, 16);
-    port.SetWriteTimeout(2000);
+    port.SetWriteTimeout(5000);
     ASSERT_TRUE(port.Open(u"1,115200,8,N,1.0"));
     const std::string block = "0123456789abcdefghijklmnopqrstuvwxyzABCD";
     WriteText(port, block);
@@ -126,11 +127,7 @@ TEST_F(SerialPortTest, WritesLargerThanTheOutputBufferSendFullBuffersAndKeepTheR
     EXPECT_EQ(pty.Drain(), "");
     port.Flush();
     EXPECT_EQ(pty.Receive(8), block.substr(32));
-}
 
-TEST_F(SerialPortTest, ARepeatPeriodResendsTheLastBlockUntilANewerOneReplacesIt) {
-    KSerialPort port(ports, kWrite, 0, 64);
-    port.SetWriteTimeout(5000);
     ASSERT_TRUE(port.Open(u"1,9600,8,N,1.0,10"));
     WriteText(port, "A");
     port.Flush();
@@ -143,10 +140,9 @@ TEST_F(SerialPortTest, ARepeatPeriodResendsTheLastBlockUntilANewerOneReplacesIt)
     port.Close();
     pty.Drain();
     EXPECT_EQ(pty.Drain(30), "");  // closing stops the repetition
-}
 
-TEST_F(SerialPortTest, AWriteAfterAFlushThatTheThreadHasNotTakenRaisesBusy) {
-    KSerialPort port(ports, kWrite, 0, 64);
+    // Without a write timeout, a write after a flush that the thread has not taken is refused.
+    port.SetWriteTimeout(0);
     ASSERT_TRUE(port.Open(u"1,9600,8,N,1.0,60000"));
     WriteText(port, "A");
     port.Flush();
