@@ -139,7 +139,7 @@ TEST_F(FieldSetTest, FiltersCompareTextsPaddedAndWithoutCase) {
 }
 
 TEST_F(FieldSetTest, ListsSortedAgainstTheirFieldSetPutRecordsNoFilterAcceptsLast) {
-    const std::pair<KStringView, int> runners[] = {{u"250", 100}, {u"120", 110}, {u"99", 90}};
+    const std::pair<KStringView, int> runners[] = {{u"250", 100}, {u"120", 110}, {u"99", 90}, {u"300", 80}};
     for (auto [id, seconds] : runners) {
         ResultRecord* r = event.Results().Add();
         r->SetId(id);
@@ -147,19 +147,24 @@ TEST_F(FieldSetTest, ListsSortedAgainstTheirFieldSetPutRecordsNoFilterAcceptsLas
     }
     ResultList& list = event.Results();
     FieldSet& set = ResultsSet();
-    EXPECT_EQ(list.Count(&set), 3u);  // the new set's one filter accepts everything
+    EXPECT_EQ(list.Count(&set), 4u);  // the new set's one filter accepts everything
 
     set.SetFilters({Range(TextField::Id, u"100", u"199"), Range(TextField::Id, u"200", u"299")});
     EXPECT_EQ(list.Count(&set), 2u);
-    EXPECT_EQ(list.First(&set)->Id(), u"250");
-    EXPECT_EQ(list.At(2)->Id(), u"99");
+    std::string relevant;
+    for (ResultRecord* r = list.First(&set); r; r = list.Next(r, &set)) relevant += ToUtf8(r->Id()) + " ";
+    EXPECT_EQ(relevant, "250 120 ");
+    std::string order;
+    for (ResultRecord& r : list.Sorted()) order += ToUtf8(r.Id()) + " ";
+    EXPECT_EQ(order, "250 120 99 300 ");  // the others by creation, not by time
+    EXPECT_EQ(list.Group(ResultGroupKind::Finished).count, 2u);
     set.SetFilters({});
     EXPECT_EQ(list.First(&set), nullptr);  // no filter: nothing is relevant
 
     // Replacing the set the list last sorted against leaves no filter behind.
     list.SetFieldSet(std::make_unique<FieldSet>(FieldTable::Results));
     EXPECT_EQ(list.CurrentFilter(), nullptr);
-    EXPECT_EQ(list.Count(nullptr), 3u);
+    EXPECT_EQ(list.Count(nullptr), 4u);
 }
 
 TEST_F(FieldSetTest, FieldSetsTravelInTheEventAndOlderEventsKeepTheCurrentOnes) {
