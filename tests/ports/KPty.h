@@ -16,9 +16,8 @@
 class KPty {
 public:
     KPty() {
-        char name[128];
-        if (::openpty(&m_master, &m_slave, name, nullptr, nullptr) != 0) std::abort();
-        m_path = name;
+        if (::openpty(&m_master, &m_slave, nullptr, nullptr, nullptr) != 0) std::abort();
+        m_path = ::ttyname(m_slave);
         ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
     }
     ~KPty() {

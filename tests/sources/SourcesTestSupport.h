@@ -45,9 +45,8 @@ inline std::vector<TFieldSpec> Fields(const std::string& update) {
     std::vector<TFieldSpec> fields;
     std::istringstream items(update);
     for (std::string item; std::getline(items, item, '|');) {
-        const size_t equals = item.find('=');
-        fields.push_back(
-            {FromUtf8(item.substr(0, equals)), -1, {}, {}, true, FromUtf8(item.substr(equals + 1))});
+        const size_t at = item.find('=');
+        fields.push_back({FromUtf8(item.substr(0, at)), -1, {}, {}, true, FromUtf8(item.substr(at + 1))});
     }
     return fields;
 }
@@ -56,10 +55,9 @@ inline std::vector<TFieldSpec> Fields(const std::string& update) {
 inline std::string Describe(EventRecord& event) {
     std::string text;
     EventRecord::ScopedLock lock(event);
-    for (ResultRecord& r : event.Results().Sorted()) {
+    for (ResultRecord& r : event.Results().Sorted())
         text += (text.empty() ? "" : "; ") +
                 ToUtf8(r.Id() + u" " + r.FirstName() + u"/" + r.LastName() + u" " + r.Affiliation() + u" " +
                        r.FormatTimeField(r.Time()) + u" " + ToKString(r.LapsToGo()) + u" " + r.PlaceText());
-    }
     return text;
 }

@@ -21,28 +21,27 @@ const char kRace[] =
 TEST(InputUpdate, UpdatesDiscardAddAndUpdateResultsAsTheEventAndItsLinesSay) {
     // Each case applies its updates in order to an event holding result 99 of "Boys 5K".
     const struct {
-        const char* name;
         const char* results;
         const char* first;
         const char* second = nullptr;
-        int participants = -1;  // -1: not looked at
+        int participants = 0;
     } cases[] = {
-        {"the first update empties the results, same name or not; names split at blanks",
-         "11 Ann/Lee AAA 17:01.2 0 1; 12 /Bo BBB 17:05.31 0 2", kRace},
-        {"same name: updates by Id (place, time, laps; not the name) and adds new ids",
-         "13 Cy/Day  16:59.5 0 1; 12 /Bo BBB 17:05.31 0 2; 11 Ann/Lee AAA 17:09 1 2", kRace,
+        // The first update empties the results, same name or not; names split at blanks.
+        {"11 Ann/Lee AAA 17:01.2 0 1; 12 /Bo BBB 17:05.31 0 2", kRace},
+        // Same name: updates by Id (place, time, laps; not the name) and adds new ids.
+        {"13 Cy/Day  16:59.5 0 1; 12 /Bo BBB 17:05.31 0 2; 11 Ann/Lee AAA 17:09 1 2", kRace,
          "EventName=Boys 5K|Place=2|Id=11|Name=X Y|Time=17:09|Laps=1|Place=1|Id=13|Name=Cy "
          "Day|Time=16:59.5|Laps=0"},
-        {"a changed name empties the results before any line, even one ahead of the name",
-         "21 /Di  19:00 0 1; 99 /  20:00 0 1", kRace,
+        // A changed name empties the results before any line, even one ahead of the name.
+        {"21 /Di  19:00 0 1; 99 /  20:00 0 1", kRace,
          "Place=1|Id=99|Time=20:00|Laps=0|EventName=Girls 5K|Place=1|Id=21|Name=Di|Time=19:00|Laps=0"},
-        {"a line without a time takes the previous line's time; one without Laps is never applied",
-         "1 /  5:00 0 1; 2 /  5:00 0 2", "Place=1|Id=1|Time=5:00|Laps=0|Place=2|Id=2|Laps=0|Place=3|Id=3"},
-        {"participants 0 empties the results", "", kRace, "EventName=Boys 5K|NumberOfParticipants=0", 0},
-        {"participants unreadable is 65535; C-like prefixes read", "1 /   0 ",
-         "NumberOfParticipants=0x10|Place=1|Id=1|Laps=0", "NumberOfParticipants=x", 65535},
-        {"a code text as place sets the code; unknown names are skipped", "7 /   2 DNF",
-         "Place=DNF|Id=7|Colour=red|Laps=2"},
+        // A line without a time takes the previous line's time; one without Laps is never applied.
+        {"1 /  5:00 0 1; 2 /  5:00 0 2", "Place=1|Id=1|Time=5:00|Laps=0|Place=2|Id=2|Laps=0|Place=3|Id=3"},
+        // Participants 0 empties the results; unreadable, they are 65535.
+        {"", kRace, "EventName=Boys 5K|NumberOfParticipants=0"},
+        {"", "NumberOfParticipants=x", nullptr, 65535},
+        // A code text as place sets the code; unknown names are skipped.
+        {"7 /   2 DNF", "Place=DNF|Id=7|Colour=red|Laps=2"},
     };
     for (const auto& c : cases) {
         EventRecord event;
@@ -50,21 +49,33 @@ TEST(InputUpdate, UpdatesDiscardAddAndUpdateResultsAsTheEventAndItsLinesSay) {
         event.Results().Add()->SetId(u"99");
         for (const char* update : {c.first, c.second})
             if (update) ApplyInputUpdate(event, Fields(update), {});
-        EXPECT_EQ(Describe(event), c.results) << c.name;
-        if (c.participants >= 0) {
-            EXPECT_EQ(event.NumParticipants(), c.participants) << c.name;
-        }
+        EXPECT_EQ(Describe(event), c.results) << c.first;
+        EXPECT_EQ(event.NumParticipants(), c.participants) << c.first;
     }
 }
 
-TEST(InputUpdate, LogsTheUpdateAndTheRecalculatedUnofficialStandingsWhenTheLogIsOn) {
+TEST(InputUpdate, LogsItselfAndTheUnofficialStandingsWhenTheLogIsOnAndHoldsTheEventLockThroughout) {
+    // Tries from another thread to take the event lock at every notice, from begin to end.
+    struct Watcher : EventObserver {
+        int lockedByOther = 0, probes = 0;
+        void Probe(EventRecord& event) {
+            ++probes;
+            std::thread([&] { lockedByOther += event.TryLock() ? (event.Unlock(), 1) : 0; }).join();
+        }
+        void UpdateBegins(EventRecord& event) override { Probe(event); }
+        void AfterEventChange(EventRecord& event) override { Probe(event); }
+        void UpdateEnded(EventRecord& event) override { Probe(event); }
+    } watcher;
     KTempFolder folder;
     KLog log(folder.Path());
     StandaloneScorer scorer;
     scorer.scoring.SetActivityLog(&log);
     EventRecord event;
     event.Standings().SetOfficial(true);
+    event.AddObserver(&watcher);
     ApplyInputUpdate(event, Fields(kRace), {.log = &log, .logEnabled = {}, .scoring = &scorer.scoring});
+    EXPECT_GE(watcher.probes, 3);
+    EXPECT_EQ(watcher.lockedByOther, 0);
     std::vector<KString> texts;
     for (const KString& line : FileLines(log.Path())) texts.push_back(line.substr(line.find(u": ", 3) + 2));
     EXPECT_EQ(texts,
@@ -78,23 +89,4 @@ TEST(InputUpdate, LogsTheUpdateAndTheRecalculatedUnofficialStandingsWhenTheLogIs
     ApplyInputUpdate(event, Fields(kRace),
                      {.log = &log, .logEnabled = [] { return false; }, .scoring = nullptr});
     EXPECT_EQ(FileLines(log.Path()).size(), texts.size());
-}
-
-TEST(InputUpdate, AnotherThreadCannotTakeTheEventLockFromBeginNoticeToEndNotice) {
-    struct Watcher : EventObserver {
-        int lockedByOther = 0, probes = 0;
-        void Probe(EventRecord& event) {
-            ++probes;
-            std::thread([&] { lockedByOther += event.TryLock() ? (event.Unlock(), 1) : 0; }).join();
-        }
-        void UpdateBegins(EventRecord& event) override { Probe(event); }
-        void AfterEventChange(EventRecord& event) override { Probe(event); }
-        void UpdateEnded(EventRecord& event) override { Probe(event); }
-    } watcher;
-    EventRecord event;
-    event.AddObserver(&watcher);
-    ApplyInputUpdate(event, Fields(kRace), {});
-    event.RemoveObserver(&watcher);
-    EXPECT_GE(watcher.probes, 3);
-    EXPECT_EQ(watcher.lockedByOther, 0);
 }

@@ -55,11 +55,9 @@ TEST(SimKill, KilledMidRaceKestrunRestartsWithTheResultsOfAFewSecondsBefore) {
     ASSERT_TRUE(EventFile::Load(stored, EventFile::PathIn(home / "Documents")));
     EventRecord::ScopedLock lock(stored);
     EXPECT_EQ(stored.Name(), u"Crash 5K");
-    ASSERT_GE(stored.Results().Size(), kKept);
     for (size_t i = 0; i < kKept; ++i) {
         const ResultRecord* result = stored.Results().Find(TextField::Id, race.finishers[i].id);
-        ASSERT_NE(result, nullptr) << i;
-        EXPECT_EQ(FormatTime(result->Time(), kTicksUnit), race.finishers[i].time) << i;
+        EXPECT_EQ(result ? FormatTime(result->Time(), kTicksUnit) : u"missing", race.finishers[i].time) << i;
     }
 #endif
 }
