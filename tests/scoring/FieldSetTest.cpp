@@ -50,12 +50,7 @@ TEST_F(FieldSetTest, CellsShowEachFieldWithItsAlignment) {
     team->SetNumScorers(7);
     team->SetNumMembers(9);
 
-    struct Case {
-        FieldTable table;
-        int field;
-        const char16_t* text;
-        FieldAlignment alignment;
-    } cases[] = {
+    const std::tuple<FieldTable, int, KStringView, FieldAlignment> cases[] = {
         {FieldTable::Results, 0, u"3", FieldAlignment::Right},
         {FieldTable::Results, 7, u"1:05.344", FieldAlignment::Decimal},  // its own precision
         {FieldTable::Results, 8, u"1.1", FieldAlignment::Decimal},       // the record's precision
@@ -68,10 +63,10 @@ TEST_F(FieldSetTest, CellsShowEachFieldWithItsAlignment) {
         {FieldTable::Standings, 4, u"9", FieldAlignment::Right},
         {FieldTable::Standings, -1, u"", FieldAlignment::None},  // no such field
     };
-    for (const Case& c : cases) {
-        const FieldCell cell = CellText(c.table, c.field, c.table == FieldTable::Results ? *r : *team);
-        EXPECT_EQ(cell.text, c.text) << "field " << c.field;
-        EXPECT_EQ(cell.alignment, c.alignment) << "field " << c.field;
+    for (const auto& [table, field, text, alignment] : cases) {
+        const FieldCell cell = CellText(table, field, table == FieldTable::Results ? *r : *team);
+        EXPECT_EQ(cell.text, text) << "field " << field;
+        EXPECT_EQ(cell.alignment, alignment) << "field " << field;
     }
 }
 
@@ -116,26 +111,22 @@ TEST_F(FieldSetTest, StartUpDefaultsGiveTheColumnsAndNothingShownGivesPlaceAlone
 }
 
 TEST_F(FieldSetTest, FiltersCompareTextsPaddedAndWithoutCase) {
+    FieldSet::Filter filter = Range(TextField::Id, u"100", u"199");
+    filter.lower[static_cast<size_t>(TextField::LastName)] = u"a";
+    filter.upper[static_cast<size_t>(TextField::LastName)] = u"m";
     ResultRecord* r = event.Results().Add();
-    struct Case {
-        FieldSet::Filter filter;
-        TextField field;
-        const char16_t* text;
-        bool accepted;
-    } cases[] = {
-        {Range(TextField::Id, u"100", u"199"), TextField::Id, u"150", true},
-        {Range(TextField::Id, u"100", u"199"), TextField::Id, u"99", false},  // " 99" before "100"
-        {Range(TextField::Id, u"100", u"199"), TextField::Id, u"199", true},
-        {Range(TextField::Id, u"100", u"199"), TextField::Id, u"1000", false},
-        {Range(TextField::Id, u"100", u""), TextField::Id, u"5", true},             // one side only: no limit
-        {Range(TextField::LastName, u"a", u"m"), TextField::LastName, u"K", true},  // case is ignored
-        {Range(TextField::LastName, u"a", u"m"), TextField::LastName, u"N", false},
+    // " 99" sorts before "100"; "K" lies between "a" and "m" only when case is ignored.
+    const std::tuple<KStringView, KStringView, bool> cases[] = {
+        {u"150", u"K", true},   {u"99", u"K", false},  {u"199", u"K", true},
+        {u"1000", u"K", false}, {u"150", u"N", false},
     };
-    for (const Case& c : cases) {
-        r->SetText(c.field, c.text);
-        EXPECT_EQ(c.filter.Accepts(*r), c.accepted) << ToUtf8(c.text);
-        r->SetText(c.field, u"");
+    for (const auto& [id, lastName, accepted] : cases) {
+        r->SetId(id);
+        r->SetLastName(lastName);
+        EXPECT_EQ(filter.Accepts(*r), accepted) << ToUtf8(id) << " " << ToUtf8(lastName);
     }
+    r->SetId(u"5");
+    EXPECT_TRUE(Range(TextField::Id, u"100", u"").Accepts(*r));  // one side only: no limit
 }
 
 TEST_F(FieldSetTest, ListsSortedAgainstTheirFieldSetPutRecordsNoFilterAcceptsLast) {

@@ -52,22 +52,17 @@ TEST(TimeValue, ValidityPrecisionArithmeticAndComparison) {
 }
 
 TEST(TimeValue, RoundingForEitherSign) {
-    struct Case {
-        int64_t x, step;
-        RoundMethod method;
-        int64_t expected;
-    };
-    const Case cases[] = {
+    const std::tuple<int64_t, int64_t, RoundMethod, int64_t> cases[] = {
+        // ticks, step, method, rounded
         {987280, 800, RoundMethod::Up, 988000},      {987280, 800, RoundMethod::Down, 987200},
         {987280, 800, RoundMethod::Round, 987200},   {987600, 800, RoundMethod::Round, 988000},  // half up
         {-987280, 800, RoundMethod::Up, -987200},    {-987280, 800, RoundMethod::Down, -988000},
         {-987280, 800, RoundMethod::Round, -987200}, {-987600, 800, RoundMethod::Round, -987200},
         {-800, 800, RoundMethod::Down, -800},        {5, 0, RoundMethod::Up, 5},
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(RoundTicks(TickCount::FromInt64(c.x), TickCount::FromInt64(c.step), c.method).Value(),
-                  c.expected)
-            << c.x << " step " << c.step << " method " << static_cast<int>(c.method);
+    for (const auto& [x, step, method, expected] : cases) {
+        EXPECT_EQ(RoundTicks(TickCount::FromInt64(x), TickCount::FromInt64(step), method).Value(), expected)
+            << x << " step " << step << " method " << static_cast<int>(method);
     }
     // The step is the coarser of the one asked for and the time's own.
     const TimeValue r = Round(TimeValue(Seconds(12, 3410), kTicksTenth), kTicksHundredth, RoundMethod::Up);
@@ -79,14 +74,7 @@ TEST(TimeValue, FormatsEveryPrecisionFieldAndCutoff) {
     const TimeValue t12341(Seconds(12, 3410), kTicksThousandth);
     const TimeValue t65(Seconds(65, 4300), kTicksHundredth);
     const TimeValue fine(Seconds(1, 2345), kTicksUnit);
-    struct Case {
-        TimeValue t;
-        TickCount precision;
-        RoundMethod method;
-        int32_t cutoff;
-        KStringView expected;
-    };
-    const Case cases[] = {
+    const std::tuple<TimeValue, TickCount, RoundMethod, int32_t, KStringView> cases[] = {
         {t12341, kTicksHundredth, RoundMethod::Up, 0, u"12.35"},
         {t12341, kTicksHundredth, RoundMethod::Down, 0, u"12.34"},
         {TimeValue(-Seconds(12, 3410), kTicksThousandth), kTicksHundredth, RoundMethod::Up, 0, u"-12.34"},
@@ -115,9 +103,8 @@ TEST(TimeValue, FormatsEveryPrecisionFieldAndCutoff) {
         {TimeValue(Seconds(150), kTicksHundredth), kTicksHundredth, RoundMethod::Up, 500000, u"2:30.00"},
         {TimeValue(Seconds(3605), kTicksHundredth), kTicksHundredth, RoundMethod::Up, 100000, u"1:00:05.00"},
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(ToUtf8(FormatTime(c.t, c.precision, c.method, c.cutoff, kDefault)), ToUtf8(c.expected))
-            << ToUtf8(c.expected);
+    for (const auto& [t, precision, method, cutoff, expected] : cases) {
+        EXPECT_EQ(ToUtf8(FormatTime(t, precision, method, cutoff, kDefault)), ToUtf8(expected));
     }
 }
 
@@ -142,30 +129,27 @@ TEST(TimeValue, ProcessWideRoundingAndSeparatorsApply) {
 }
 
 TEST(TimeValue, ParsesTimeTexts) {
-    struct Case {
-        KStringView text;
-        int64_t ticks;
-        int64_t precision;
-    };
-    const Case cases[] = {
+    // Text, ticks, precision. "0" is a valid zero time, not no time; an "m" or "a" after the number sets
+    // the precision, other trailing text is ignored; a fifth number is not read.
+    const std::tuple<KStringView, int64_t, int64_t> cases[] = {
         {u"1:05.43", 5234400, 800},
-        {u"0", 0, 80000},  // a valid zero time, not no time
+        {u"0", 0, 80000},
         {u"12.3456789", 987648, 8},
         {u"12.345m", 987600, 8000},
         {u"12.345A", 987600, 80},
-        {u"12.3x", 984000, 8000},  // other trailing text is ignored
+        {u"12.3x", 984000, 8000},
         {u"12.", 960000, 80000},
         {u"-.5", -40000, 8000},
         {u"-1.50", -120000, 800},
         {u"1:02:05.5", 298040000, 8000},
         {u"1:01:01:01", 7204880000LL, 80000},
-        {u"1:2:3:4:5", 7502720000LL, 80000},  // a fifth number is not read
+        {u"1:2:3:4:5", 7502720000LL, 80000},
     };
-    for (const Case& c : cases) {
-        const auto t = ParseTime(c.text, kDefault);
-        ASSERT_TRUE(t) << ToUtf8(c.text);
-        EXPECT_EQ(t->GetTicks().Value(), c.ticks) << ToUtf8(c.text);
-        EXPECT_EQ(t->GetPrecision().Value(), c.precision) << ToUtf8(c.text);
+    for (const auto& [text, ticks, precision] : cases) {
+        const auto t = ParseTime(text, kDefault);
+        ASSERT_TRUE(t) << ToUtf8(text);
+        EXPECT_EQ(t->GetTicks().Value(), ticks) << ToUtf8(text);
+        EXPECT_EQ(t->GetPrecision().Value(), precision) << ToUtf8(text);
     }
     for (KStringView text : {u"", u"abc", u"-", u".", u"-.", u"1:", u"1:x", u":5", u"m",
                              u"1759218604441600000", u"20000000:0:0:0"}) {
