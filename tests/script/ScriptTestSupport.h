@@ -4,7 +4,6 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "foundation/KString.h"
 #include "script/TSourceScript.h"
@@ -19,8 +18,7 @@ inline KString Chars(std::initializer_list<int> codes) {
 // Each delivered message as "definition: name=value name=value?" (? marks a field that did not match).
 class Receiver {
 public:
-    explicit Receiver(size_t capacity = 32768)
-        : script(registers, capacity, [this](const TMessageDefinition& d) { Record(d); }) {}
+    Receiver() : script(registers, 32768, [this](const TMessageDefinition& d) { Record(d); }) {}
 
     /// Each byte one character; "^" stands for STX and "$" for ETX.
     void Feed(std::string_view bytes) {
@@ -29,23 +27,19 @@ public:
     }
 
     /// The messages delivered so far, separated by " / ".
-    std::string Joined() const {
-        std::string text;
-        for (const std::string& m : messages) text += (text.empty() ? "" : " / ") + m;
-        return text;
-    }
+    const std::string& Joined() const { return m_joined; }
 
     VRegisters registers{};
     TSourceScript script;
-    std::vector<std::string> messages;
     std::function<void()> onDelivery;  // called after each message is recorded
 
 private:
     void Record(const TMessageDefinition& definition) {
-        std::string text = ToUtf8(definition.Name()) + ":";
+        m_joined += (m_joined.empty() ? "" : " / ") + ToUtf8(definition.Name()) + ":";
         for (const TFieldSpec& field : definition.Fields())
-            text += " " + ToUtf8(field.text) + "=" + ToUtf8(field.value) + (field.matched ? "" : "?");
-        messages.push_back(text);
+            m_joined += " " + ToUtf8(field.text) + "=" + ToUtf8(field.value) + (field.matched ? "" : "?");
         if (onDelivery) onDelivery();
     }
+
+    std::string m_joined;
 };

@@ -153,7 +153,6 @@ TEST(VScoreboardScript, LinesRenderTheirVariablesThroughFormatAndCommands) {
         {"header distance and count", "ResultsHeader", u"\\0a%s\n8%s", {u"3 1/2", u"1"}, kSnapshot | kRunner},
         {"header count without a list", "ResultsHeader", u"8%s", {u"no data"}, kSnapshot},
         {"group named in the line", "Results", u"\\13\\02%s", {u"Girls 5K"}, kSnapshot},
-        {"message line", "Message", u"1>%s", {u">Welcome"}, kMessage},
         {"clock thousandths and counter", "TimeRunning", u"3%s\n7%s", {u"1.234", u"1"}, kClock},
         {"clock binary", "TimeRunning", u"2<%s>", {u"<" + Chars({0xD2, 0x04, 0, 0}) + u">"}, kClock},
         {"no time gives blanks", "TimeRunning", u"1[%s]", {u"[]"}},
