@@ -53,9 +53,11 @@ TEST(Scoreboards, TimeOfDayShowsTwelveOrTwentyFourHourTimeAndRawTimeAddsTimeAdju
 
 TEST(Scoreboards, EachOffsetIsShownOnBothScriptPagesThenTheNextOffsetAndTheListStartsAgain) {
     ScoreboardFixture f(1, std::string(kTestScript) + ";;Results[1]\r\n3(%s)\r\n");
+    f.settings.Define(u"\\Scoreboards\\Optimize:Int=0");
     f.AddRunners(7);
     f.Start();
     EXPECT_EQ(f.At(1000), "H[11][12][13]T");
+    EXPECT_EQ(f.Board(1).writes, 5) << "Optimize 0 writes each line";
     EXPECT_EQ(f.At(6000), "H(11)(12)(13)T");
     EXPECT_EQ(f.At(11000), "H[14][15][16]T");
     EXPECT_EQ(f.At(16000), "H(14)(15)(16)T");
@@ -66,6 +68,7 @@ TEST(Scoreboards, EachOffsetIsShownOnBothScriptPagesThenTheNextOffsetAndTheListS
 
 TEST(Scoreboards, AChangeThatLeavesThePageAsItWasWritesNothingAndKeepsThePageTimer) {
     ScoreboardFixture f;
+    f.settings.Define(u"\\Scoreboards\\Optimize:Int=2");
     f.AddRunners(5);
     f.Start();
     EXPECT_EQ(f.At(1000), "H[11][12][13]T");
@@ -82,6 +85,14 @@ TEST(Scoreboards, AChangeThatLeavesThePageAsItWasWritesNothingAndKeepsThePageTim
     EXPECT_EQ(f.At(7000), "H[14][99][]T") << "a change on the page shown is sent at once";
     for (uint32_t now = 7100; now < 12000; now += 100) EXPECT_EQ(f.At(now), "");
     EXPECT_EQ(f.At(12000), "H[11][12][13]T");
+    EXPECT_EQ(f.At(17000), "H[14][99][]T");
+    EXPECT_EQ(f.Board(1).writes, 5) << "Optimize 2: each update in one write";
+    f.manager->DetachEvent(&f.event);
+    f.manager->AttachEvent(&f.event);
+    EXPECT_EQ(f.At(17100), "H[11][12][13]T") << "a new event starts at the top of the list";
+    f.Set(1, u"SerialPort:String=0,9");
+    EXPECT_EQ(f.At(17200, 9), "H[11][12][13]T") << "a new port gets the page shown";
+    EXPECT_EQ(f.Board(1).Take(), "");
 }
 
 TEST(Scoreboards, ChangedResultsWaitForTheUpdateHoldTheMinimumDelayOrAManualRefresh) {
@@ -113,17 +124,6 @@ TEST(Scoreboards, ChangedResultsWaitForTheUpdateHoldTheMinimumDelayOrAManualRefr
     }
 }
 
-TEST(Scoreboards, OptimizeZeroWritesEachLineAndOneWritesTheUpdateOnce) {
-    for (const int optimize : {0, 1, 2}) {
-        ScoreboardFixture f;
-        f.settings.FindInt(u"\\Scoreboards\\Optimize")->SetValue(optimize);
-        f.AddRunners(3);
-        f.Start();
-        EXPECT_EQ(f.At(1000), "H[11][12][13]T");
-        EXPECT_EQ(f.Board(1).writes, optimize == 0 ? 5 : 1) << optimize;
-    }
-}
-
 TEST(Scoreboards, ClosedOrBusyBoardSkipsThePeriodAndGetsOnlyTheCurrentPageLater) {
     ScoreboardFixture f(2);
     f.Start();
@@ -136,6 +136,7 @@ TEST(Scoreboards, ClosedOrBusyBoardSkipsThePeriodAndGetsOnlyTheCurrentPageLater)
     f.Board(1).open = f.Board(2).ready = true;
     EXPECT_EQ(f.At(2000), "H[11][12][13]T");
     EXPECT_EQ(f.Board(2).Take(), "H[11][12][13]T");
+    EXPECT_EQ(f.Board(1).writes + f.Board(2).writes, 2) << "Optimize 1: each update in one write";
 }
 
 TEST(Scoreboards, ABoardWhosePeerIsGoneNeverSlowsTheOthers) {
@@ -165,28 +166,4 @@ TEST(Scoreboards, ABoardWhosePeerIsGoneNeverSlowsTheOthers) {
         EXPECT_EQ(f.Board(2).Take().substr(0, 9), "H[11][12]") << now;
     }
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
-}
-
-TEST(Scoreboards, WorkerRunsPeriodsOnItsOwnWhileCommandsArriveAndAPortChangeMovesTheBoard) {
-    ScoreboardFixture f;
-    f.settings.Define(u"\\Scoreboards\\Period:Int=10");
-    f.Set(1, u"PageMode:Int=0");
-    f.AddRunners(2);
-    VScoreboards& manager = f.Start();
-    LoopbackBoard board;
-    f.Set(1, u"SerialPort:String=" + board.Spec());
-    ASSERT_TRUE(manager.StartWorker());
-    const auto received = [&](const std::string& text) {
-        return PollUntil([&] { return board.Received() == text; });
-    };
-    EXPECT_TRUE(received("H[11][12]T")) << board.Received();
-    manager.SetMessageText(u"Hello");
-    manager.SendMessage();
-    EXPECT_TRUE(received("H[11][12]T<mHello;>")) << board.Received();
-    manager.DetachEvent(&f.event);
-    manager.AttachEvent(&f.event);
-    EXPECT_TRUE(received("H[11][12]T<mHello;>H[11][12]T"))
-        << "a new event is sent afresh: " << board.Received();
-    manager.Stop();
-    EXPECT_EQ(f.Board(1).writes, 0) << "the old port got nothing after the change";
 }

@@ -14,25 +14,16 @@
 #include "scoring/StandaloneScorer.h"
 #include "sources/TSources.h"
 
-namespace {
-
-// Three teams of five; AAA takes places 1-5 (15 points), BBB 6-10 (40), CCC 11-15 (65).
-std::string RaceFile() {
-    std::string text = "Place,Bib,Name,Team,Time\n";
-    const char* teams[] = {"AAA", "BBB", "CCC"};
-    for (int place = 1; place <= 15; ++place) {
-        text += std::to_string(place) + "," + std::to_string(100 + place) + ",Runner " +
-                std::to_string(place) + "," + teams[(place - 1) / 5] + ",16:" + std::to_string(10 + place) +
-                ".00\n";
-    }
-    return text;
-}
-
-}  // namespace
-
 TEST(ScoreboardEndToEnd, SimulatedRaceEndsAsTheTeamStandingsPageOnATelerankBoard) {
     KTempFolder folder;
-    WriteBytes(folder / "race.csv", RaceFile());
+    // Three teams of five; AAA takes places 1-5 (15 points), BBB 6-10 (40), CCC 11-15 (65).
+    std::string race = "Place,Bib,Name,Team,Time\n";
+    for (int place = 1; place <= 15; ++place) {
+        const std::string n = std::to_string(place);
+        race += n + "," + std::to_string(100 + place) + ",Runner " + n + "," +
+                std::string(3, "ABC"[(place - 1) / 5]) + ",16:" + std::to_string(10 + place) + ".00\n";
+    }
+    WriteBytes(folder / "race.csv", race);
     for (const char* name : {"Gatemark.kss", "Telerank_Video_TeamScores_3lines.vss"})
         std::filesystem::copy_file(std::filesystem::path(KESTRUN_SOURCE_DIR "/data") / name, folder / name);
     LoopbackBoard board;
