@@ -155,10 +155,7 @@ TEST(EventFile, RefusesUnknownVersionsAndImpossibleCountsLeavingTheEventEmpty) {
         std::copy(values.begin(), values.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at));
         return bytes;
     };
-    const struct {
-        std::vector<uint8_t> bytes;
-        int error;
-    } cases[] = {
+    const std::pair<std::vector<uint8_t>, int> cases[] = {
         {patched(0, {0x03}), 3009},  // 0x20003
         {patched(0, {0x08}), 3009},  // 0x20008
         {OldEventBytes(0x20005), 3009},
@@ -167,10 +164,10 @@ TEST(EventFile, RefusesUnknownVersionsAndImpossibleCountsLeavingTheEventEmpty) {
         {patched(8, {0xFF, 0xFF, 0xFF, 0xFF}), 3010},   // the first text's length
         {patched(4, {200}), 3010},                      // the count of event texts
     };
-    for (const auto& c : cases) {
+    for (const auto& [bytes, error] : cases) {
         EventRecord event;
         FillEvent(event);
-        EXPECT_EQ(LoadError(event, c.bytes), c.error);
+        EXPECT_EQ(LoadError(event, bytes), error);
         ExpectEmpty(event);
     }
 }

@@ -9,10 +9,7 @@
 using Texts = std::vector<KString>;
 
 TEST(PeopleFile, AffiliationIsTheFourthFieldOfAUsableLine) {
-    const struct {
-        const char16_t* line;
-        const char16_t* affiliation;
-    } cases[] = {
+    const std::pair<const char16_t*, const char16_t*> cases[] = {
         {u"101,Lee,Ann,North High,11,F", u"North High"},
         {u"101, Lee , Ann , North High ", u"North High"},                             // blanks around fields
         {u"101,\"Lee, Jr.\",Ann,\"Smith, Jones Academy\"", u"Smith, Jones Academy"},  // quoted commas
@@ -24,8 +21,8 @@ TEST(PeopleFile, AffiliationIsTheFourthFieldOfAUsableLine) {
         {u";101,Lee,Ann,North", u""},  // comment
         {u"101,,,UNA", u"UNA"},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(ToUtf8(PeopleFile::AffiliationOf(c.line)), ToUtf8(c.affiliation)) << ToUtf8(c.line);
+    for (const auto& [line, affiliation] : cases) {
+        EXPECT_EQ(ToUtf8(PeopleFile::AffiliationOf(line)), ToUtf8(affiliation)) << ToUtf8(line);
     }
 }
 

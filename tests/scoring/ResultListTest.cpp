@@ -51,12 +51,7 @@ public:
 }  // namespace
 
 TEST(ResultRecord, PlaceFromTextSetsACodeOrANumber) {
-    struct Step {
-        KStringView text;
-        ResultCode code;
-        int32_t place;
-    };
-    const Step steps[] = {
+    const std::tuple<KStringView, ResultCode, int32_t> steps[] = {
         {u"DQ", ResultCode::Disqualified, -1},  {u"7", ResultCode::None, 7},
         {u"DNF", ResultCode::DidNotFinish, -1}, {u"", ResultCode::DidNotFinish, -1},  // only clears the place
         {u"first", ResultCode::None, -1},       {u"08", ResultCode::None, 8},
@@ -66,10 +61,10 @@ TEST(ResultRecord, PlaceFromTextSetsACodeOrANumber) {
     ResultList list;
     ResultRecord* r = list.Add();
     EXPECT_EQ(r->Place(), -1);
-    for (const Step& s : steps) {
-        r->SetPlaceFromText(s.text);
-        EXPECT_EQ(r->Code(), s.code) << ToUtf8(s.text);
-        EXPECT_EQ(r->Place(), s.place) << ToUtf8(s.text);
+    for (const auto& [text, code, place] : steps) {
+        r->SetPlaceFromText(text);
+        EXPECT_EQ(r->Code(), code) << ToUtf8(text);
+        EXPECT_EQ(r->Place(), place) << ToUtf8(text);
     }
     ResultCodeTexts german;
     german.texts[4] = u"DIS";

@@ -150,23 +150,20 @@ TEST_F(TeamScoringTest, ScoresFinishersByCrossCountryRules) {
 }
 
 TEST_F(TeamScoringTest, OnlyRunnersAtTheLeadersLapsScoreWhenScoresResetAtEachSplit) {
-    const struct {
-        bool reset;
-        const char* standings;
-    } cases[] = {
+    const std::pair<bool, const char*> cases[] = {
         // E's only runner is a lap behind: it still makes E's line and is a member.
         {true, "A:1:15:5:5 | B:-1:21:3:3 | E:-1:0:0:1"},
         {false, "A:1:15:5:5 | B:2:40:5:5 | E:-1:11:1:1"},
     };
-    for (const auto& c : cases) {
+    for (const auto& [reset, standings] : cases) {
         Restart();
         // On course with splits: 1 lap to go, then 2 laps to go.
         for (int i = 0; i < 5; ++i) Add(u"A", std::nullopt, ResultCode::None, 1, 300.0 + i);
         for (int i = 0; i < 3; ++i) Add(u"B", std::nullopt, ResultCode::None, 1, 310.0 + i);
         for (int i = 0; i < 2; ++i) Add(u"B", std::nullopt, ResultCode::None, 2, 200.0 + i);
         Add(u"E", std::nullopt, ResultCode::None, 2, 205.0);
-        rules.resetScores = c.reset;
-        EXPECT_EQ(Standings(), c.standings) << c.reset;
+        rules.resetScores = reset;
+        EXPECT_EQ(Standings(), standings) << reset;
     }
 }
 

@@ -69,11 +69,8 @@ TEST(ScoreCommand, OptionsChangeTheRules) {
     WriteBytes(dir / "-splits.csv",
                "team;laps;split\nA;1;5:00\nA;1;5:01\nA;1;5:02\nA;1;5:03\nA;1;5:04\n"
                "B;1;5:10\nB;1;5:11\nB;1;5:12\nB;2;5:13\nB;2;5:14\n");
-    const struct {
-        const char* file;
-        std::string options;
-        std::string firstLines;
-    } cases[] = {
+    const std::tuple<const char*, std::string, std::string> cases[] = {
+        // file, options, first lines
         {"-meet.csv", "",
          "1,Northfield,28,6,6,1 3 6 8 10 13\n2,Riverside,41,6,6,2 5 9 11 14 15\n,Lakeview,35,3,3,7 12 16\n"},
         {"-meet.csv", "--min-runners 3", "1,Northfield,28,6,6,1 3 6 8 10 13\n2,Lakeview,35,3,3,7 12 16\n"},
@@ -86,22 +83,18 @@ TEST(ScoreCommand, OptionsChangeTheRules) {
         // Counting up, two laps done lead; with reset on only B's two runners there would score.
         {"-splits.csv", "--laps-count-up --reset-scores no", "1,A,25,5,5,3 4 5 6 7\n2,B,30,5,5,1 2 8 9 10\n"},
     };
-    for (const auto& c : cases) {
-        const ProgramRun run = RunProgram(dir, "--format csv " + c.options + " -- " + c.file);
-        EXPECT_EQ(run.status, 0) << c.options << run.err;
-        EXPECT_EQ(run.out.substr(0, kCsvHeader.size() + c.firstLines.size()), kCsvHeader + c.firstLines)
-            << c.file << " " << c.options;
+    for (const auto& [file, options, firstLines] : cases) {
+        const ProgramRun run = RunProgram(dir, "--format csv " + options + " -- " + file);
+        EXPECT_EQ(run.status, 0) << options << run.err;
+        EXPECT_EQ(run.out.substr(0, kCsvHeader.size() + firstLines.size()), kCsvHeader + firstLines)
+            << file << " " << options;
     }
 }
 
 TEST(ScoreCommand, BadInputGivesAClearMessageAndAFailureStatus) {
     KTempFolder dir;
-    const struct {
-        std::string file;  ///< contents of the file named alone, or nothing: the arguments given
-        std::string args;
-        int status;
-        std::string message;
-    } cases[] = {
+    // The contents of a file named alone (or nothing: the arguments given), the status and the message.
+    const std::tuple<std::string, std::string, int, std::string> cases[] = {
         {"", "missing.csv", 1, "missing.csv: cannot open: No such file or directory"},
         {"Place,Bib,Time\n1,2,3\n", "", 1, "line 1: the header line names no affiliation (or team) column"},
         {"Team,Time\nA,1\nB,2\nC,\"3\n", "", 1,
@@ -121,12 +114,12 @@ TEST(ScoreCommand, BadInputGivesAClearMessageAndAFailureStatus) {
         {"", "a.csv b.csv", 2, "only one results file may be given"},
         {"", "", 2, "no results file given"},
     };
-    for (const auto& c : cases) {
-        if (!c.file.empty()) WriteBytes(dir / "bad.csv", c.file);
-        const std::string args = c.file.empty() ? c.args : "bad.csv";
+    for (const auto& [file, given, status, message] : cases) {
+        if (!file.empty()) WriteBytes(dir / "bad.csv", file);
+        const std::string args = file.empty() ? given : "bad.csv";
         const ProgramRun run = RunProgram(dir, args);
-        EXPECT_EQ(run.status, c.status) << args;
-        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+        EXPECT_EQ(run.status, status) << args;
+        EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
         EXPECT_EQ(run.out, "") << args;
     }
     const ProgramRun help = RunProgram(dir, "--help");
