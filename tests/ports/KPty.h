@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <string>
+#include <utility>
 
 class KPty {
 public:
@@ -44,10 +45,7 @@ public:
         return settings;
     }
     /// The cable's far end goes away, as when a USB adapter is pulled.
-    void Unplug() {
-        if (m_master >= 0) ::close(m_master);
-        m_master = -1;
-    }
+    void Unplug() { ::close(std::exchange(m_master, -1)); }
 
 private:
     std::string Read(size_t count, int quietMs) const {

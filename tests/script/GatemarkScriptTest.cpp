@@ -5,8 +5,6 @@
 
 #include "script/ScriptTestSupport.h"
 
-namespace {
-
 // The byte-level example of the protocol guide, leading ETX included.
 const std::string kExample =
     "\x03\x02GMRUnofficial\tBoys 5K\t\t12\t1\t1\tMass\t3\r\n"
@@ -22,8 +20,6 @@ const std::string kAnnFields =
 const std::string kBoFields =
     " Place=2 Lane= Id=205 Name=Bo Kim Affiliation=Riverside Time=15:04.8 DeltaTime=3.6 "
     "CumulativeSplitTime= LastSplitTime= Laps=0";
-
-}  // namespace
 
 TEST(GatemarkScript, ProtocolMessagesAreCutIntoTheFieldsInputUpdatesRead) {
     Receiver receiver;

@@ -10,13 +10,9 @@
 #include "sources/SourcesTestSupport.h"
 #include "support/KTempFolder.h"
 
-namespace {
-
-const char kRace[] =
+constexpr char kRace[] =
     "EventName=Boys 5K|Place=1|Id=11|Name=Ann Lee|Affiliation=AAA|Time=17:01.2|Laps=0|"
     "Place=2|Id=12|Name= Bo |Affiliation=BBB|Time=17:05.31|Laps=";
-
-}  // namespace
 
 TEST(InputUpdate, UpdatesDiscardAddAndUpdateResultsAsTheEventAndItsLinesSay) {
     // Each case applies its updates in order to an event holding result 99 of "Boys 5K".

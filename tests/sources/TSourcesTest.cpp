@@ -57,9 +57,6 @@ protected:
     std::vector<std::string> delivered;  // the event name after each update, in order
 };
 
-const std::vector<TestLine> kTwoRunners = {{"1", "11", "Ann Lee", "AAA", "17:01.20"},
-                                           {"2", "12", "Bo Day", "BBB", "17:05.31"}};
-
 }  // namespace
 
 TEST_F(SourcesTest, StartListsScriptsByNameCreatesTheFirstStartSourceAndKeepsBufferFloors) {
@@ -73,11 +70,10 @@ TEST_F(SourcesTest, StartListsScriptsByNameCreatesTheFirstStartSourceAndKeepsBuf
     for (const bool fileLoaded : {true, false}) {
         const KTempFolder& folder = fileLoaded ? program : empty;
         TSources::StartSources(settings, folder.Path(), fileLoaded, prototypes, ports, network);
-        EXPECT_EQ(settings.GetText(u"Sources\\Scripts\\1") + u"," + settings.GetText(u"Sources\\Scripts\\3"),
-                  fileLoaded ? u"A.KSS,b.kss" : u",");
-        EXPECT_EQ(
-            settings.GetText(u"Sources\\1\\Script") + u"," + settings.GetText(u"Sources\\1\\SerialPort"),
-            fileLoaded ? u"," : u"gatemark.kss,1,9600,8,N,1.0");
+        EXPECT_EQ(settings.GetText(u"Sources\\Scripts\\1") + u"," + settings.GetText(u"Sources\\Scripts\\3") +
+                      u"," + settings.GetText(u"Sources\\1\\Script") + u"," +
+                      settings.GetText(u"Sources\\1\\SerialPort"),
+                  fileLoaded ? u"A.KSS,b.kss,," : u",,gatemark.kss,1,9600,8,N,1.0");
     }
     EXPECT_EQ(dynamic_cast<KUDPSocket&>(*prototypes.Prototypes().at(2)).ReceiveBufferSize(), 2048u);
 }
@@ -95,9 +91,9 @@ TEST_F(SourcesTest, CompleteGroupsAreLoadedAndDeliverInReadingOrderAndFollowPort
     for (size_t i = 0; i < sources->SourceCount(); ++i) statuses += sources->SourceStatus(i) + u",";
     EXPECT_EQ(statuses, u"Running,Running,Not Running,Not Loaded,Not Loaded,Not Loaded,");
 
-    const std::string message = ResultsMessage("A", kTwoRunners);
+    const std::string message = ResultsMessage("A", {});
     SendText(client, message.substr(0, message.size() - 1));
-    pty.Send(ResultsMessage("B", kTwoRunners));
+    pty.Send(ResultsMessage("B", {}));
     ASSERT_TRUE(PollFor([&] { return delivered.size() == 1; }));
     EXPECT_EQ(delivered.front(), "B") << "each as soon as its last character is read";
     SendText(client, message.substr(message.size() - 1));
@@ -107,7 +103,7 @@ TEST_F(SourcesTest, CompleteGroupsAreLoadedAndDeliverInReadingOrderAndFollowPort
     settings.FindString(u"Sources\\3\\SerialPort")->SetValue(u"1,9600,8,N,1.0");
     EXPECT_EQ(settings.GetText(u"Sources\\2\\SerialPort"), kNoPort) << "port 0, without the repeat period";
     EXPECT_FALSE(sources->LiveStream(1)->IsOpen());
-    pty.Send(ResultsMessage("C", kTwoRunners));
+    pty.Send(ResultsMessage("C", {}));
     ASSERT_TRUE(PollFor([&] { return delivered.size() == 3; }));
 
     // A new script loads at once and loses a half message; a missing file keeps the old one.
@@ -133,7 +129,7 @@ TEST_F(SourcesTest, GarbageBetweenAndInsideMessagesLeavesReceivedResultsAlone) {
         "Boys 5K", {{"1", "11", "Ann Lee", "AAA", "17:00.00"}, {"3", "13", "Cy", "CCC", "18:00"}});
     // Random bytes between messages, a message cut short by the next, a body beyond the buffer and
     // a message of random bytes.
-    const std::string bytes = ResultsMessage("Boys 5K", kTwoRunners) + noise +
+    const std::string bytes = ResultsMessage("Boys 5K", {{"2", "12", "Bo Day", "BBB", "17:05.31"}}) + noise +
                               later.substr(0, later.size() / 2) + later + "\x02" + std::string(5000, 'x') +
                               "\x03\x02" + noise.substr(0, 300) + "\x03" + later;
     ASSERT_EQ(SendText(client, bytes), bytes.size());

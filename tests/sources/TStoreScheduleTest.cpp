@@ -6,9 +6,7 @@ TEST(StoreSchedule, StoresAfterAQuietMomentOrAtTheLatestSoonAfterAndAtMostOnceAS
     const struct {
         const char* name;
         std::vector<long long> updates;  // times of the updates, from a start long after any store
-        long long storedAt;              // -1: no earlier store
-        long long now;
-        long long dueIn;
+        long long storedAt, now, dueIn;  // storedAt -1: no earlier store
     } cases[] = {
         {"one update waits for the quiet moment", {10000}, -1, 10100, 200},
         {"each update restarts the quiet moment", {10000, 10200}, -1, 10300, 200},

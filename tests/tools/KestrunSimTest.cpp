@@ -9,17 +9,6 @@
 #include "SimRace.h"
 #include "support/KTempFolder.h"
 
-namespace {
-
-std::string Lines(const std::vector<GatemarkLine>& lines) {
-    std::string text;
-    for (const GatemarkLine& l : lines)
-        text += ToUtf8(l.place + u"|" + l.id + u"|" + l.name + u"|" + l.time + u"|" + l.deltaTime) + "\n";
-    return text;
-}
-
-}  // namespace
-
 TEST(KestrunSim, MessagesAreTheProtocolGuidesBytesAndSplitToFitAReceiver) {
     const GatemarkEvent event{u"Unofficial", u"Boys 5K", {}, u"12", u"1", u"1", u"Mass", 3};
     const std::vector<GatemarkLine> lines = {
@@ -45,6 +34,12 @@ TEST(KestrunSim, MessagesAreTheProtocolGuidesBytesAndSplitToFitAReceiver) {
 }
 
 TEST(KestrunSim, RaceFileIsPlayedInFinishingOrderWithCodesAtTheEnd) {
+    const auto lines = [](const std::vector<GatemarkLine>& all) {
+        std::string text;
+        for (const GatemarkLine& l : all)
+            text += ToUtf8(l.place + u"|" + l.id + u"|" + l.name + u"|" + l.time + u"|" + l.deltaTime) + "\n";
+        return text;
+    };
     std::istringstream in(
         "Place,Bib,Name,Team,Time\n"
         "2,205,Bo Kim,Riverside,15:04.8\n"
@@ -53,12 +48,12 @@ TEST(KestrunSim, RaceFileIsPlayedInFinishingOrderWithCodesAtTheEnd) {
         "3,,Cy,Northfield,901.2\n");
     const SimRace race = ReadRace(in);
     // Cy has no bib: Kestrun tells runners apart by Id, so he gets one (the fourth runner of the file).
-    EXPECT_EQ(Lines(race.finishers),
+    EXPECT_EQ(lines(race.finishers),
               "1|101|Ann Lee|15:01.2|\n3|#4|Cy|15:01.2|0.0\n2|205|Bo Kim|15:04.8|3.6\n");
-    EXPECT_EQ(Lines(race.others), "DNF|304|Quin Vo||\n");
+    EXPECT_EQ(lines(race.others), "DNF|304|Quin Vo||\n");
 
     // The same seed makes the same race.
-    EXPECT_EQ(Lines(GenerateRace(50, 4, 9).finishers), Lines(GenerateRace(50, 4, 9).finishers));
+    EXPECT_EQ(lines(GenerateRace(50, 4, 9).finishers), lines(GenerateRace(50, 4, 9).finishers));
 }
 
 TEST(KestrunSim, CommandLineFailuresSayWhatIsWrongWithTheirExitStatus) {
@@ -71,8 +66,10 @@ TEST(KestrunSim, CommandLineFailuresSayWhatIsWrongWithTheirExitStatus) {
         std::string message;
     } cases[] = {
         {{}, kSimUsageError, "no PORTSPEC given"},
+        {{"--colour", "-1,127.0.0.1,1"}, kSimUsageError, "unknown option --colour"},
         {{"-1,127.0.0.1"}, kSimFailed, "needs an IP address and a port"},
         {{empty, "-3,127.0.0.1,9"}, kSimFailed, "the race has no runners"},
+        {{(folder / "none.csv").string(), "-3,127.0.0.1,9"}, kSimFailed, "cannot open"},
     };
     for (const auto& c : cases) {
         std::ostringstream out, err;
