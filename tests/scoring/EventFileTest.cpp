@@ -203,9 +203,7 @@ TEST(EventRecord, SettersNotifyRulesReachBothListsAndClearEmptiesEverything) {
     EXPECT_EQ(recorder.log, "[<><>]");
     EXPECT_GT(event.ChangeCount(), changes);
 
-    ScoringRules rules;
-    rules.minRunners = 4;
-    event.SetRules(rules);
+    event.SetRules({.minRunners = 4});
     EXPECT_EQ(event.Results().Rules().minRunners, 4);
     EXPECT_EQ(event.Standings().Rules().minRunners, 4);
     event.Results().Add();

@@ -92,6 +92,7 @@ TEST(ResultRecord, ForcedTimeFlagAndPlaceTexts) {
     list.Remove(r);
     EXPECT_EQ(onCourse->PlaceText(), u"1");  // no finisher left: the split decides
     EXPECT_EQ(ResultList::ValidPrecision(80001), kTicksHundredth);
+    EXPECT_EQ(ResultList::ValidPrecision(80000), kTicksSecond);
 }
 
 TEST(ResultList, OrdersFinishedThenOnCourseThenCoded) {
