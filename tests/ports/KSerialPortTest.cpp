@@ -161,8 +161,7 @@ TEST_F(SerialPortTest, ThePeerGoingAwayGivesErrorsAndReopeningAfterReplugWorks) 
     linked.Add(1, link.string());
     KSerialPort reader(linked, kRead, 2048, 0);
     KSerialPort writer(linked, kWrite, 0, 0);
-    ASSERT_TRUE(reader.Open(u"1,9600,8,N,1.0"));
-    ASSERT_TRUE(writer.Open(u"1,9600,8,N,1.0"));
+    for (KSerialPort* port : {&reader, &writer}) ASSERT_TRUE(port->Open(u"1,9600,8,N,1.0"));
     pty.Unplug();
     uint8_t byte;
     EXPECT_EQ(CaughtError([&] { reader.Read(&byte, 1); }).first, 5001);
@@ -172,8 +171,7 @@ TEST_F(SerialPortTest, ThePeerGoingAwayGivesErrorsAndReopeningAfterReplugWorks) 
     KPty replugged;
     std::filesystem::remove(link);
     std::filesystem::create_symlink(replugged.Path(), link);
-    ASSERT_TRUE(reader.Open(u"1,9600,8,N,1.0"));
-    ASSERT_TRUE(writer.Open(u"1,9600,8,N,1.0"));
+    for (KSerialPort* port : {&reader, &writer}) ASSERT_TRUE(port->Open(u"1,9600,8,N,1.0"));
     replugged.Send("r");
     EXPECT_EQ(ReadUntil(reader, 1), "r");
     WriteText(writer, "w");

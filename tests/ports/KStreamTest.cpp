@@ -28,8 +28,8 @@ using Case = std::tuple<C, L, std::string, KString, C, L>;
 
 }  // namespace
 
-TEST_F(StreamOnPty, ReadingInEachCharacterAndLineModeDeliversWhatWasSent) {
-    const Case cases[] = {
+TEST_F(StreamOnPty, EachCharacterAndLineModeReadsAndWritesItsBytes) {
+    const Case reads[] = {
         {C::SingleByte, L::None, "a\r\nb\xFF", u"a\r\nb\u00FF", C::SingleByte, L::None},
         {C::SingleByte, L::Auto, "a\r\nb\r\n", u"a\nb\n", C::SingleByte, L::CrLf},
         {C::SingleByte, L::Auto, "a\n\rb\nc", u"a\nb\nc", C::SingleByte, L::LfCr},
@@ -42,7 +42,7 @@ TEST_F(StreamOnPty, ReadingInEachCharacterAndLineModeDeliversWhatWasSent) {
         {C::Native, L::None, "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\xC3(\x80",
          u"a\u00E9\u20AC\U0001F600\uFFFD(\uFFFD", C::Native, L::None},
     };
-    for (const auto& [charMode, lineMode, bytes, text, charModeAfter, lineModeAfter] : cases) {
+    for (const auto& [charMode, lineMode, bytes, text, charModeAfter, lineModeAfter] : reads) {
         KSerialPort port(ports, KSerialUserMode::kRead, 2048, 0);
         port.SetModes(charMode, lineMode);
         port.SetReadTimeout(2000);
@@ -55,6 +55,29 @@ TEST_F(StreamOnPty, ReadingInEachCharacterAndLineModeDeliversWhatWasSent) {
         EXPECT_FALSE(port.IsDataAvailable()) << bytes;
         EXPECT_EQ(port.ReadCharMode(), charModeAfter) << bytes;
         EXPECT_EQ(port.ReadLineMode(), lineModeAfter) << bytes;
+    }
+
+    // Writing: a Detect or Auto write mode follows the read side's modes (the last two columns).
+    const Case writes[] = {
+        {C::SingleByte, L::None, "a\nA", u"a\n\u0141", C::Detect, L::Auto},
+        {C::SingleByte, L::Auto, "a\r\n", u"a\n", C::Detect, L::Auto},
+        {C::SingleByte, L::Auto, "a\n", u"a\n", C::Detect, L::Lf},
+        {C::SingleByte, L::Cr, "a\r", u"a\n", C::Detect, L::Auto},
+        {C::SingleByte, L::LfCr, "a\n\r", u"a\n", C::Detect, L::Auto},
+        {C::Unicode, L::CrLf, std::string("\x01\x04\r\0\n\0", 6), u"\u0401\n", C::Detect, L::Auto},
+        {C::Detect, L::None, "ab", u"ab", C::SingleByte, L::None},
+        {C::Detect, L::None, std::string("a\0", 2), u"a", C::Detect, L::None},
+        {C::Native, L::None, "\xC3\xA9\xF0\x9F\x98\x80\xEF\xBF\xBD!",
+         KString(u"\u00E9\U0001F600") + KChar(0xDC00) + u"!", C::Detect, L::None},
+    };
+    for (const auto& [charMode, lineMode, bytes, text, readCharMode, readLineMode] : writes) {
+        KSerialPort port(ports, KSerialUserMode::kWrite, 0, 64);
+        port.SetReadModes(readCharMode, readLineMode);
+        port.SetWriteModes(charMode, lineMode);
+        ASSERT_TRUE(port.Open(u"1,9600,8,N,1.0"));
+        for (KChar ch : text) port.WriteChar(ch);
+        port.Flush();
+        EXPECT_EQ(pty.Receive(bytes.size()), bytes) << ToUtf8(text);
     }
 }
 
@@ -79,28 +102,4 @@ TEST_F(StreamOnPty, ACharacterOrLineEndThatArrivesInPartsIsDeliveredWhole) {
     line.clear();
     EXPECT_FALSE(port.ReadLine(line, u";", 100));
     EXPECT_EQ(line, u"cd");
-}
-
-TEST_F(StreamOnPty, WritingInEachCharacterAndLineModeSendsTheBytes) {
-    const Case cases[] = {
-        {C::SingleByte, L::None, "a\nA", u"a\n\u0141", C::Detect, L::Auto},
-        {C::SingleByte, L::Auto, "a\r\n", u"a\n", C::Detect, L::Auto},
-        {C::SingleByte, L::Auto, "a\n", u"a\n", C::Detect, L::Lf},
-        {C::SingleByte, L::Cr, "a\r", u"a\n", C::Detect, L::Auto},
-        {C::SingleByte, L::LfCr, "a\n\r", u"a\n", C::Detect, L::Auto},
-        {C::Unicode, L::CrLf, std::string("\x01\x04\r\0\n\0", 6), u"\u0401\n", C::Detect, L::Auto},
-        {C::Detect, L::None, "ab", u"ab", C::SingleByte, L::None},
-        {C::Detect, L::None, std::string("a\0", 2), u"a", C::Detect, L::None},
-        {C::Native, L::None, "\xC3\xA9\xF0\x9F\x98\x80\xEF\xBF\xBD!",
-         KString(u"\u00E9\U0001F600") + KChar(0xDC00) + u"!", C::Detect, L::None},
-    };
-    for (const auto& [charMode, lineMode, bytes, text, readCharMode, readLineMode] : cases) {
-        KSerialPort port(ports, KSerialUserMode::kWrite, 0, 64);
-        port.SetReadModes(readCharMode, readLineMode);
-        port.SetWriteModes(charMode, lineMode);
-        ASSERT_TRUE(port.Open(u"1,9600,8,N,1.0"));
-        for (KChar ch : text) port.WriteChar(ch);
-        port.Flush();
-        EXPECT_EQ(pty.Receive(bytes.size()), bytes) << ToUtf8(text);
-    }
 }

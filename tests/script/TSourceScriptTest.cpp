@@ -25,9 +25,8 @@ TEST(TSourceScript, DefinitionsCutTheStreamIntoMessagesOfFields) {
         {"a header found across a false start",
          ";;A\nheader=AAB,length=3\nbodylength=1\ntextfield=X,length=1\n", "AAAABz", "A: X=z"},
         {"fixed body length takes anything",
-         ";;F\nheader=\\02,length=1\nbodylength=10\ntextfield=All,length=10\n", "^\r\n^abcdefgZZ",
-         "F: All=\r\n\x02"
-         "abcdefg"},
+         ";;F\nheader=\\02,length=1\nbodylength=10\ntextfield=All,length=10\n", "^\r\n^ghijklmZZ",
+         "F: All=\r\n\x02ghijklm"},
         {"an unmatched stop takes the rest, and the trim drops it",
          stxCr + "textfield=A,stop=;\ntextfield=B,stop=;\n", "^one;two\r", "M: A=one"},
         {"capital keywords", ";;C\nHEADER=\\02,LENGTH=1\nTrailer=\\0d,Length=1\nTEXTFIELD=A,STOP=;\n",

@@ -5,7 +5,6 @@
 #include <climits>
 #include <initializer_list>
 #include <map>
-#include <string>
 #include <tuple>
 
 #include "script/ScriptTestSupport.h"
