@@ -17,7 +17,6 @@ const TimeFormat kDefault;
 }  // namespace
 
 TEST(TickCount, ExactIn48BitsWithTruncatingDivision) {
-    EXPECT_EQ(kTicksDay.Value(), 6912000000LL);
     EXPECT_EQ((kTicksDay * TickCount{3}).Value(), 3 * 6912000000LL);
     EXPECT_EQ((TickCount::FromInt64(TickCount::kMax) + TickCount{1}).Value(), TickCount::kMin);
     EXPECT_EQ(TickCount::FromInt64(int64_t{1} << 48).Value(), 0);
