@@ -8,11 +8,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <filesystem>
+#include <regex>
 #include <string>
-#include <string_view>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "support/KTempFolder.h"
@@ -22,32 +22,25 @@ public:
     /// Starts `program` with `home` as HOME (documents in home/Documents) and home/run as
     /// XDG_RUNTIME_DIR, without looking for serial ports.
     KKestrunProcess(const std::filesystem::path& program, const std::filesystem::path& home) : m_home(home) {
-        const std::filesystem::path runtime = home / "run";
-        std::filesystem::create_directories(runtime);
-        ::chmod(runtime.c_str(), 0700);
+        std::filesystem::create_directories(home / "run");
+        ::chmod((home / "run").c_str(), 0700);
         // Everything the child needs is built before fork: after it only exec is safe.
-        std::vector<std::string> variables = {"HOME=" + home.string(), "XDG_RUNTIME_DIR=" + runtime.string(),
-                                              "QT_QPA_PLATFORM=offscreen"};
-        for (char** entry = environ; *entry != nullptr; ++entry) {
-            const std::string_view variable(*entry);
-            if (!variable.starts_with("HOME=") && !variable.starts_with("XDG_") &&
-                !variable.starts_with("QT_QPA_"))
-                variables.emplace_back(variable);
-        }
-        std::vector<char*> envp;
-        for (std::string& variable : variables) envp.push_back(variable.data());
+        std::string own[] = {"HOME=" + home.string(), "XDG_RUNTIME_DIR=" + (home / "run").string(),
+                             "QT_QPA_PLATFORM=offscreen", program.string()};
+        std::vector<char*> envp = {own[0].data(), own[1].data(), own[2].data()};
+        const std::regex replaced("^(HOME=|XDG_|QT_QPA_)");
+        for (char** entry = environ; *entry != nullptr; ++entry)
+            if (!std::regex_search(*entry, replaced)) envp.push_back(*entry);
         envp.push_back(nullptr);
-        std::string path = program.string();
-        std::string option = "-noserialport";
-        char* argv[] = {path.data(), option.data(), nullptr};
+        char* argv[] = {own[3].data(), const_cast<char*>("-noserialport"), nullptr};
         m_pid = ::fork();
         if (m_pid == 0) {
-            ::execve(path.c_str(), argv, envp.data());
+            ::execve(argv[0], argv, envp.data());
             ::_exit(127);
         }
     }
     ~KKestrunProcess() {
-        if (m_pid > 0 && m_status < 0) Stop(SIGKILL);
+        if (m_pid > 0) Stop(SIGKILL);
     }
     KKestrunProcess(const KKestrunProcess&) = delete;
     KKestrunProcess& operator=(const KKestrunProcess&) = delete;
@@ -57,13 +50,11 @@ public:
 
     /// Waits (up to 60 s) until the log holds the start line; false when the program ended first.
     bool WaitStarted() {
-        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        while (std::chrono::steady_clock::now() < limit) {
+        for (int tries = 0; tries < 3000 && m_pid > 0; ++tries) {
             if (ReadBytes(DataFolder() / "Kestrun.log").find("Kestrun Application Start") !=
                 std::string::npos)
                 return true;
-            int status = 0;
-            if (m_pid <= 0 || ::waitpid(m_pid, &status, WNOHANG) == m_pid) return false;
+            if (::waitpid(m_pid, nullptr, WNOHANG) == m_pid) m_pid = -1;  // ended: nothing to stop
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
         return false;
@@ -74,13 +65,11 @@ public:
         if (m_pid <= 0) return -1;
         ::kill(m_pid, signal);
         int status = 0;
-        ::waitpid(m_pid, &status, 0);
-        m_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        return m_status;
+        ::waitpid(std::exchange(m_pid, -1), &status, 0);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
 
 private:
     std::filesystem::path m_home;
     pid_t m_pid = -1;
-    int m_status = -1;
 };

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -39,8 +40,7 @@ private:
 };
 
 inline void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary) << bytes;
 }
 
 inline std::string ReadBytes(const std::filesystem::path& path) {
@@ -50,20 +50,14 @@ inline std::string ReadBytes(const std::filesystem::path& path) {
 
 /// Names in the folder, to prove that no temporary file was left behind.
 inline size_t CountEntries(const std::filesystem::path& folder) {
-    size_t count = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder)) ++count;
-    return count;
+    return static_cast<size_t>(std::distance(std::filesystem::directory_iterator(folder), {}));
 }
 
 /// UTF-16 bytes of `text` with the byte-order mark, little- or big-endian.
 inline std::string Utf16Bytes(KStringView text, bool bigEndian = false) {
     std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
-    for (const KChar c : text) {
-        const char low = static_cast<char>(c & 0xFF);
-        const char high = static_cast<char>(c >> 8);
-        bytes += bigEndian ? high : low;
-        bytes += bigEndian ? low : high;
-    }
+    for (const KChar c : text)
+        bytes += bigEndian ? std::string{char(c >> 8), char(c)} : std::string{char(c), char(c >> 8)};
     return bytes;
 }
 
@@ -71,13 +65,10 @@ inline std::string Utf16Bytes(KStringView text, bool bigEndian = false) {
 /// Latin-1 otherwise; lines end with CR LF, and a last line without one is kept.
 inline std::vector<KString> FileLines(const std::filesystem::path& path) {
     const std::string bytes = ReadBytes(path);
-    KString text;
-    if (bytes.starts_with("\xFF\xFE")) {
-        for (size_t i = 2; i + 1 < bytes.size(); i += 2)
-            text += static_cast<KChar>(static_cast<unsigned char>(bytes[i]) |
-                                       (static_cast<unsigned char>(bytes[i + 1]) << 8));
-    } else {
-        text = FromLatin1(bytes);
+    KString text = FromLatin1(bytes);
+    if (bytes.starts_with("\xFF\xFE")) {  // as stored on this little-endian host
+        text.assign((bytes.size() - 2) / 2, u'\0');
+        std::memcpy(text.data(), bytes.data() + 2, text.size() * sizeof(KChar));
     }
     std::vector<KString> lines;
     size_t start = 0;
