@@ -39,19 +39,16 @@ TEST_F(ScoreboardsWiring,
        BootedBoardsAreOnTheMenuAndGetTheirInitialisationAndTheEventAndBootOffMeansNoBoards) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     // The window's heartbeat gives the boards the sources' event: its page, empty yet, goes out.
-    MakeWithBoard(true).onIdle = [&, done = false](TestApplication& self, int) mutable {
-        if ((board.Received().find("H[][][]T") != std::string::npos ||
-             std::chrono::steady_clock::now() > deadline) &&
-            !std::exchange(done, true))
+    MakeWithBoard(true).onIdle = [&](TestApplication& self, int) {
+        if (board.Received().find("H[][][]T") != std::string::npos ||
+            std::chrono::steady_clock::now() > deadline)
             self.MainWindow()->close();
     };
-    EXPECT_EQ(Run(
-                  [](TestApplication& self) {
-                      EXPECT_TRUE(self.MainWindow()->MenuState().scoreboards);
-                      Send(self, TZApplication::kInitializeScoreboardsEvent);
-                  },
-                  false),
-              0);
+    const auto started = [](TestApplication& self) {
+        EXPECT_TRUE(self.MainWindow()->MenuState().scoreboards);
+        Send(self, TZApplication::kInitializeScoreboardsEvent);
+    };
+    EXPECT_EQ(Run(started, false), 0);
     app.reset();
     EXPECT_TRUE(board.Received().starts_with("INIT")) << board.Received();
     EXPECT_NE(board.Received().find("H[][][]T"), std::string::npos) << board.Received();
