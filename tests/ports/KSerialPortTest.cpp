@@ -59,8 +59,7 @@ TEST_F(SerialPortTest, AReaderAndAWriterShareTheDeviceUntilBothCloseAndAShortRea
     KSerialPort reader(ports, kRead, 2048, 0);
     KSerialPort writer(ports, kWrite, 0, 64);
     KSerialPort secondWriter(ports, kWrite, 0, 64);
-    ASSERT_TRUE(reader.Open(u"1,9600,8,N,1.0"));
-    ASSERT_TRUE(writer.Open(u"1,9600,8,N,1.0"));
+    for (KSerialPort* port : {&reader, &writer}) ASSERT_TRUE(port->Open(u"1,9600,8,N,1.0"));
     EXPECT_FALSE(secondWriter.Open(u"1,9600,8,N,1.0"));
     EXPECT_FALSE(secondWriter.IsOpen());
     const auto info = ports.Find(1);
@@ -116,8 +115,7 @@ TEST_F(SerialPortTest, PortsAreFoundThroughTheirDevicePathsOneToTenAlwaysHigherW
                                     FromUtf8(tenth.Path()) + u", COM11 " + FromUtf8(eleventh.Path()));
 }
 
-TEST_F(SerialPortTest,
-       WritesGoOutInFullBuffersARepeatPeriodResendsTheLastBlockAndAnUntakenFlushMakesWritesBusy) {
+TEST_F(SerialPortTest, FullBuffersGoOutARepeatPeriodResendsTheLastBlockAndAnUntakenFlushMakesWritesBusy) {
     KSerialPort port(ports, kWrite, 0, 16);
     port.SetWriteTimeout(5000);
     ASSERT_TRUE(port.Open(u"1,115200,8,N,1.0"));
@@ -157,11 +155,10 @@ TEST_F(SerialPortTest, ThePeerGoingAwayGivesErrorsAndReopeningAfterReplugWorks) 
     KTempFolder folder;
     const std::filesystem::path link = folder / "adapter";
     std::filesystem::create_symlink(pty.Path(), link);
-    KSerialPortList linked;
-    linked.Add(1, link.string());
-    KSerialPort reader(linked, kRead, 2048, 0);
-    KSerialPort writer(linked, kWrite, 0, 0);
-    for (KSerialPort* port : {&reader, &writer}) ASSERT_TRUE(port->Open(u"1,9600,8,N,1.0"));
+    ports.Add(2, link.string());
+    KSerialPort reader(ports, kRead, 2048, 0);
+    KSerialPort writer(ports, kWrite, 0, 0);
+    for (KSerialPort* port : {&reader, &writer}) ASSERT_TRUE(port->Open(u"2,9600,8,N,1.0"));
     pty.Unplug();
     uint8_t byte;
     EXPECT_EQ(CaughtError([&] { reader.Read(&byte, 1); }).first, 5001);
@@ -171,7 +168,7 @@ TEST_F(SerialPortTest, ThePeerGoingAwayGivesErrorsAndReopeningAfterReplugWorks) 
     KPty replugged;
     std::filesystem::remove(link);
     std::filesystem::create_symlink(replugged.Path(), link);
-    for (KSerialPort* port : {&reader, &writer}) ASSERT_TRUE(port->Open(u"1,9600,8,N,1.0"));
+    for (KSerialPort* port : {&reader, &writer}) ASSERT_TRUE(port->Open(u"2,9600,8,N,1.0"));
     replugged.Send("r");
     EXPECT_EQ(ReadUntil(reader, 1), "r");
     WriteText(writer, "w");

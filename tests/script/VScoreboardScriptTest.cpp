@@ -33,8 +33,7 @@ std::string Describe(const Script& script, const std::string& name) {
     std::string text = name + "=";
     for (const Script::VSSPage& page : section->Pages()) {
         text += (text.back() == '=' ? "" : " ") + std::to_string(page.Number()) + "[";
-        for (size_t i = 0; i < page.Lines().size(); ++i)
-            text += (i ? "|" : "") + ToUtf8(page.Lines()[i].Text());
+        for (const auto& line : page.Lines()) text += (text.back() == '[' ? "" : "|") + ToUtf8(line.Text());
         text += "]";
     }
     return text;
