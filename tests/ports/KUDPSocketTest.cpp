@@ -30,9 +30,8 @@ TEST(KUDPSocketTest, AFlushGoesOutInPacketsAndAWriteBeyondTheBufferRaises8004Wit
 // has none; there the broadcast address is all that can be checked.
 TEST(KUDPSocketTest, AddressZero_SendsToTheBroadcastAddress) {
     KLoopbackNetwork network;
-    const uint16_t port = FreePort(SOCK_DGRAM);
     KUDPSocket stream(network, 2048, 536, 2048);
-    ASSERT_TRUE(stream.Open(NetSpec(-3, "0.0.0.0", port)));
+    ASSERT_TRUE(stream.Open(NetSpec(-3, "0.0.0.0", FreePort(SOCK_DGRAM))));
     EXPECT_EQ(stream.RemoteAddress(), 0xFFFFFFFFu);
     const auto send = [&] {
         WriteText(stream, "uuuuu");

@@ -68,8 +68,7 @@ TEST(VScoreboardScript, ReadingBuildsSectionsPagesAndFallbacks) {
         {"an unknown header keeps the current page", ";;Wind\n1%s\n;;Windy\n2%s\n;;result\n3%s\n",
          "Wind=0[1%s|2%s|3%s];Results=none"},
         {"Result is a second name; a bad page number is 0", ";;Result[x]\n1%s\n", "Results=0[1%s]"},
-        {"lists fall back to Results, armed to running",
-         ";;ResultsHeader\n0H\n;;Results\n1%s\n;;TimeRunning\n1%s\n",
+        {"list and armed-clock fallbacks", ";;ResultsHeader\n0H\n;;Results\n1%s\n;;TimeRunning\n1%s\n",
          "StartListHeader=0[0H];StartedHeader=0[0H];StartList=0[1%s];Started=0[1%s];StartListTrailer=none;"
          "TimeArmed=0[1%s];TimeOfDay=0[1%s];TimeStopped=none"},
         {"time of day without lines takes time running; its own lines stay",
