@@ -5,9 +5,7 @@
 // a board on loopback TCP.
 
 #include <map>
-#include <string>
 
-#include "foundation/KError.h"
 #include "ports/KSerialPortList.h"
 #include "ports/KSocketTestSupport.h"
 #include "ports/KStreamFactory.h"
@@ -15,7 +13,6 @@
 #include "scoreboards/VScoreboards.h"
 #include "scoring/EventRecord.h"
 #include "settings/KDefaultSettings.h"
-#include "settings/KRegistry.h"
 
 /// One board at the end of an in-memory port, named by the port specification ("0,1").
 struct FakeBoard {
@@ -38,7 +35,6 @@ public:
     bool IsOpen() override { return m_board && m_board->open; }
     bool IsWriteReady() override { return m_board && m_board->ready; }
     void Write(const uint8_t* buffer, size_t count) override {
-        if (!IsOpen()) throw KError(5003);
         m_board->bytes.append(reinterpret_cast<const char*>(buffer), count);
         ++m_board->writes;
     }
@@ -74,9 +70,7 @@ public:
         }
     }
     /// Defines a key of board `n` (from 1), "PageSize:Int=3", before or after Start.
-    void Set(int n, const KString& line) {
-        settings.Define(u"\\Scoreboards\\" + ToKString(n) + u"\\" + line);
-    }
+    void Set(int n, KString line) { settings.Define(u"\\Scoreboards\\" + ToKString(n) + u"\\" + line); }
     VScoreboards& Start() {
         manager = std::make_unique<VScoreboards>(settings, program.Path(), prototypes,
                                                  [this] { return timeOfDay; });

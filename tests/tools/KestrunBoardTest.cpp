@@ -1,15 +1,13 @@
 // kestrun-board: the frames it cuts from what a board receives, the pictures and hex dumps it
-// shows, and the program itself on a loopback TCP port and on a pseudo-terminal.
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
+// shows, and the whole program on a loopback TCP port and on a pseudo-terminal.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "BoardCommand.h"
@@ -31,44 +29,36 @@ const std::string kPage = Framed("{C}{L00Boys 5K}{L01  1 Northfield   23}\r\n");
 const char kPicture[] =
     "+-------------------+\n|Boys 5K            |\n|  1 Northfield   23|\n+-------------------+\n";
 
-/// The program; its standard output and error together in a file.
-class BoardProcess {
+/// The program run on a thread, its board and messages together in a file, until Stop ends it as
+/// Ctrl+C would.
+class BoardRun {
 public:
-    explicit BoardProcess(std::vector<std::string> args) {
-        args.insert(args.begin(), KESTRUN_BOARD_PROGRAM);
-        std::vector<char*> argv;
-        for (std::string& arg : args) argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        ::posix_spawn_file_actions_init(&actions);
-        ::posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, m_file.c_str(), O_WRONLY | O_CREAT, 0600);
-        ::posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-        ::posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), environ);
-        ::posix_spawn_file_actions_destroy(&actions);
-    }
-    ~BoardProcess() { Stop(); }
+    explicit BoardRun(const std::vector<std::string>& args)
+        : m_thread([this, args] { m_status = RunBoard(args, m_file, m_file, {.stop = &m_stop}); }) {}
+    ~BoardRun() { Stop(); }
 
     /// Waits until the output holds `text` (true) or for five seconds (false).
     bool ReadUntil(const std::string& text) {
-        return PollUntil([&] { return (output = ReadBytes(m_file)).find(text) != std::string::npos; });
+        return PollUntil([&] { return (output = ReadBytes(m_path)).find(text) != std::string::npos; });
     }
 
-    /// Ends the program as Ctrl+C would; its exit status.
+    /// The exit status.
     int Stop() {
-        if (m_pid <= 0) return -1;
-        int status = 0;
-        ::kill(m_pid, SIGINT);
-        ::waitpid(std::exchange(m_pid, -1), &status, 0);
-        ReadUntil("bytes received");
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        m_stop = true;
+        if (m_thread.joinable()) m_thread.join();
+        output = ReadBytes(m_path);
+        return m_status;
     }
 
     std::string output;
 
 private:
     KTempFolder m_folder;
-    std::filesystem::path m_file = m_folder / "output";
-    pid_t m_pid = -1;
+    std::filesystem::path m_path = m_folder / "output";
+    std::ofstream m_file{m_path};
+    std::atomic<bool> m_stop = false;
+    int m_status = -1;
+    std::thread m_thread;  // last: it runs once everything above is there
 };
 
 }  // namespace
@@ -124,7 +114,7 @@ TEST(KestrunBoard, MonitorShowsOurFramesAsTheBoardAndOtherBytesAsAHexDump) {
 }
 
 TEST(KestrunBoard, ProgramShowsTheBoardThatKestrunConnectsToOverTcp) {
-    BoardProcess board({"-2,127.0.0.1,0"});
+    BoardRun board({"-2,127.0.0.1,0"});
     ASSERT_TRUE(board.ReadUntil("\n")) << board.output;
     const size_t at = board.output.find("listening on 127.0.0.1:");
     ASSERT_NE(at, std::string::npos) << board.output;
@@ -141,7 +131,7 @@ TEST(KestrunBoard, ProgramShowsTheBoardThatKestrunConnectsToOverTcp) {
 
 TEST(KestrunBoard, ProgramDumpsWhatASerialBoardReceivesThatIsNotOurFrames) {
     KPty pty;
-    BoardProcess board({pty.Path() + ",9600,8,N,1.0"});
+    BoardRun board({pty.Path() + ",9600,8,N,1.0"});
     ASSERT_TRUE(board.ReadUntil(pty.Path())) << board.output;
     // The LED sign's frames, in two pieces: the dump goes on where it stopped.
     pty.Send(Framed("{011 Lee 15:01.2}\x5A"));
