@@ -40,19 +40,16 @@ public:
 
 std::string Blanks(size_t count) { return std::string(count, ' '); }
 
-// Frames of the video protocol.
-const std::string kClear = std::string(1, '\x02') + "C\x03";
-std::string Line(const char* row, const std::string& text) {
-    return "\x02L" + std::string(row) + text + "\x03";
-}
+/// STX `text` ETX, as the video protocol and the LED sign frame their commands.
+std::string Frame(const std::string& text) { return "\x02" + text + "\x03"; }
 
-// A frame of the LED sign: STX, address 01, the line, the text, ETX, the exclusive or of the
-// bytes from the address to ETX.
+// A frame of the LED sign: address 01, the line and the text, then the exclusive or of the bytes
+// from the address to ETX.
 std::string LedFrame(char line, const std::string& text) {
-    std::string frame = std::string("01") + line + text + "\x03";
+    const std::string frame = Frame("01" + std::string(1, line) + text);
     char lrc = 0;
-    for (const char c : frame) lrc ^= c;
-    return "\x02" + frame + lrc;
+    for (const char c : frame.substr(1)) lrc ^= c;
+    return frame + lrc;
 }
 
 }  // namespace
@@ -60,29 +57,29 @@ std::string LedFrame(char line, const std::string& text) {
 TEST(BoardScripts, TeamScoresBoardSendsTitleTeamLinesMessagesAndTheTimeOfDayOncePerSecond) {
     ShippedBoard board("Telerank_Video_TeamScores_3lines.vss", {u"PageSize:Int=3", u"Filter:Int=1"});
     board.manager->RequestInitialize();
-    EXPECT_EQ(board.At(500), kClear + "\r\n");
-    EXPECT_EQ(board.At(1000), kClear + Line("00", "Boys 5K" + Blanks(25)) +
-                                  Line("01", "  1 Northfield" + Blanks(13) + "   23") +
-                                  Line("02", "  2 Riverside Academy of Ar   41") +
-                                  Line("03", "    Lakeview" + Blanks(20)) + "\r\n");
+    EXPECT_EQ(board.At(500), Frame("C") + "\r\n");
+    EXPECT_EQ(board.At(1000), Frame("C") + Frame("L00Boys 5K" + Blanks(25)) +
+                                  Frame("L01  1 Northfield" + Blanks(13) + "   23") +
+                                  Frame("L02  2 Riverside Academy of Ar   41") +
+                                  Frame("L03    Lakeview" + Blanks(20)) + "\r\n");
     EXPECT_EQ(board.Message(u"Awards at noon\r\nby the finish line", 7000),
-              kClear + Line("01", "Awards at noon" + Blanks(18)) +
-                  Line("02", "by the finish line" + Blanks(14)) + "\r\n");
+              Frame("C") + Frame("L01Awards at noon" + Blanks(18)) +
+                  Frame("L02by the finish line" + Blanks(14)) + "\r\n");
     board.manager->SetShowTimeOfDay(true);
-    EXPECT_EQ(board.At(9000), "\x02K10:15:30\x03\r\n");
+    EXPECT_EQ(board.At(9000), Frame("K10:15:30") + "\r\n");
     board.timeOfDay += 100;
     EXPECT_EQ(board.At(9100), "");
     board.timeOfDay += 800;
-    EXPECT_EQ(board.At(9900), "\x02K10:15:31\x03\r\n");
+    EXPECT_EQ(board.At(9900), Frame("K10:15:31") + "\r\n");
 }
 
 TEST(BoardScripts, ResultsBoardSendsEightRunnerLinesWithTimesInOneColumn) {
     ShippedBoard board("Telerank_Video_Results_8lines.vss", {u"PageSize:Int=8", u"IncludeFirst:Bool=1"});
-    std::string expected = kClear + Line("00", "Boys 5K" + Blanks(33)) +
-                           Line("01", "  1 Ann Lee" + Blanks(10) + " Northfie 15:01.2  ") +
-                           Line("02", "  2 Bo Kimberley-Ashw Riversid 15:04.8  ") +
-                           Line("03", "  3 Cy Ng" + Blanks(12) + " Lakeview 16:00.4  ");
-    for (const char* row : {"04", "05", "06", "07", "08"}) expected += Line(row, Blanks(40));
+    std::string expected = Frame("C") + Frame("L00Boys 5K" + Blanks(33)) +
+                           Frame("L01  1 Ann Lee" + Blanks(10) + " Northfie 15:01.2  ") +
+                           Frame("L02  2 Bo Kimberley-Ashw Riversid 15:04.8  ") +
+                           Frame("L03  3 Cy Ng" + Blanks(12) + " Lakeview 16:00.4  ");
+    for (char row = '4'; row <= '8'; ++row) expected += Frame(std::string("L0") + row + Blanks(40));
     EXPECT_EQ(board.At(1000), expected + "\r\n");
 }
 

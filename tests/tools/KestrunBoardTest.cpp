@@ -8,6 +8,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "BoardCommand.h"
@@ -149,11 +150,8 @@ TEST(KestrunBoard, PortsThatCannotOpenAndBadCommandLinesEndWithAMessage) {
     KSocketHandle taken = BoundSocket(SOCK_STREAM);
     ASSERT_EQ(::listen(taken.Get(), 1), 0);
     const std::string busy = std::to_string(LocalPort(taken));
-    const struct {
-        std::vector<std::string> args;
-        int status;
-        std::string message;
-    } cases[] = {
+    // The command line, the exit status and what the messages say.
+    const std::tuple<std::vector<std::string>, int, std::string> cases[] = {
         {{"-2,127.0.0.1," + busy}, kBoardFailed, "cannot open TCP listening on 127.0.0.1:" + busy},
         {{"/proc/no-such-tty"}, kBoardFailed, "No such file or directory"},
         {{"0,9600,8,N,1.0"}, kBoardFailed, "names no port"},
@@ -163,9 +161,9 @@ TEST(KestrunBoard, PortsThatCannotOpenAndBadCommandLinesEndWithAMessage) {
         {{"--fast", "-2,0.0.0.0,1"}, kBoardUsageError, "unknown option --fast"},
         {{"--help"}, kBoardOk, "Usage: kestrun-board"},
     };
-    for (const auto& c : cases) {
+    for (const auto& [args, status, message] : cases) {
         std::ostringstream out, err;
-        EXPECT_EQ(RunBoard(c.args, out, err), c.status) << err.str();
-        EXPECT_NE((out.str() + err.str()).find(c.message), std::string::npos) << err.str();
+        EXPECT_EQ(RunBoard(args, out, err), status) << err.str();
+        EXPECT_NE((out.str() + err.str()).find(message), std::string::npos) << err.str();
     }
 }
