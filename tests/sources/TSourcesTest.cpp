@@ -66,14 +66,13 @@ TEST_F(SourcesTest, StartListsScriptsByNameCreatesTheFirstStartSourceAndKeepsBuf
     group->Remove(group->FindChild(u"1"));
     settings.FindInt(u"Sources\\BufferSize")->SetValue(512);
     for (const char* name : {"b.kss", "A.KSS", "a.txt"}) WriteBytes(program / name, "");
-    const KTempFolder empty;
-    for (const bool fileLoaded : {true, false}) {
-        const KTempFolder& folder = fileLoaded ? program : empty;
-        TSources::StartSources(settings, folder.Path(), fileLoaded, prototypes, ports, network);
-        EXPECT_EQ(settings.GetText(u"Sources\\Scripts\\1") + u"," + settings.GetText(u"Sources\\Scripts\\3") +
-                      u"," + settings.GetText(u"Sources\\1\\Script") + u"," +
-                      settings.GetText(u"Sources\\1\\SerialPort"),
-                  fileLoaded ? u"A.KSS,b.kss,," : u",,gatemark.kss,1,9600,8,N,1.0");
+    const KTempFolder none;  // without scripts
+    for (const bool loaded : {true, false}) {
+        const KTempFolder& folder = loaded ? program : none;
+        TSources::StartSources(settings, folder.Path(), loaded, prototypes, ports, network);
+        EXPECT_EQ(group->GetText(u"Scripts\\1") + u"," + group->GetText(u"Scripts\\3") + u"," +
+                      group->GetText(u"1\\Script") + u"," + group->GetText(u"1\\SerialPort"),
+                  loaded ? u"A.KSS,b.kss,," : u",,gatemark.kss,1,9600,8,N,1.0");
     }
     EXPECT_EQ(dynamic_cast<KUDPSocket&>(*prototypes.Prototypes().at(2)).ReceiveBufferSize(), 2048u);
 }
@@ -127,11 +126,12 @@ TEST_F(SourcesTest, GarbageBetweenAndInsideMessagesLeavesReceivedResultsAlone) {
     for (int i = 0; i < 3000; ++i) noise += static_cast<char>(i * 7919 % 253 + 4);
     const std::string later = ResultsMessage(
         "Boys 5K", {{"1", "11", "Ann Lee", "AAA", "17:00.00"}, {"3", "13", "Cy", "CCC", "18:00"}});
-    // Random bytes between messages, a message cut short by the next, a body beyond the buffer and
-    // a message of random bytes.
+    // Random bytes between messages, a message cut short by the next, one too long for the buffer
+    // and a message of random bytes.
     const std::string bytes = ResultsMessage("Boys 5K", {{"2", "12", "Bo Day", "BBB", "17:05.31"}}) + noise +
-                              later.substr(0, later.size() / 2) + later + "\x02" + std::string(5000, 'x') +
-                              "\x03\x02" + noise.substr(0, 300) + "\x03" + later;
+                              later.substr(0, later.size() / 2) + later + "\x02U\tX\t1\r\n1\t" +
+                              std::string(5000, 'x') + "\t\t\t\t0\r\n\x03\x02" + noise.substr(0, 300) +
+                              "\x03" + later;
     ASSERT_EQ(SendText(client, bytes), bytes.size());
     ASSERT_TRUE(PollFor([&] { return sources->CharsRead() >= bytes.size(); }));
     EXPECT_EQ(Describe(sources->Event()),
