@@ -86,18 +86,17 @@ TEST(KSerialPortPanel, OffersThePortChoicesInOrderAndEnablesFieldsByPortCode) {
     KSerialPortList ports;
     ports.Add(3, "/dev/null");
     ports.Add(1, "/dev/null");
-    KSerialPortPanel panel(KPortFeature::ComPorts | KPortFeature::ExtraPorts | KPortFeature::TcpPorts |
-                               KPortFeature::UdpPort | KPortFeature::Baud | KPortFeature::IPAddress |
-                               KPortFeature::IPPort,
-                           {{0x010000, u"Video"}});
+    using F = KPortFeature;
+    KSerialPortPanel panel(
+        F::ComPorts | F::ExtraPorts | F::TcpPorts | F::UdpPort | F::Baud | F::IPAddress | F::IPPort,
+        {{0x010000, u"Video"}});
     KString choices;
     for (const KPortChoice& c : panel.PortChoices(tree, ports))
         choices += ToKString(c.code) + u' ' + c.label + u';';
     EXPECT_EQ(choices,
               u"0 <none>;1 COM1;3 COM3;65536 Video;"
               u"-1 Network (connect);-2 Network (listen);-3 Network (UDP);");
-    EXPECT_EQ(KSerialPortPanel(KPortFeature::ComPorts).PortChoices(tree, ports, u"Off").front().label,
-              u"Off");
+    EXPECT_EQ(KSerialPortPanel(F::ComPorts).PortChoices(tree, ports, u"Off").front().label, u"Off");
 
     const KPortField fields[] = {KPortField::Baud, KPortField::StopBits, KPortField::IPAddress,
                                  KPortField::IPPort};
