@@ -33,9 +33,9 @@ TEST(InputUpdate, UpdatesDiscardAddAndUpdateResultsAsTheEventAndItsLinesSay) {
          "Place=1|Id=99|Time=20:00|Laps=0|EventName=Girls 5K|Place=1|Id=21|Name=Di|Time=19:00|Laps=0"},
         // A line without a time takes the previous line's time; one without Laps is never applied.
         {"1 /  5:00 0 1; 2 /  5:00 0 2", "Place=1|Id=1|Time=5:00|Laps=0|Place=2|Id=2|Laps=0|Place=3|Id=3"},
-        // Participants 0 empties the results; unreadable, they are 65535.
+        // Participants 0 empties the results; empty, they are 65535.
         {"", kRace, "EventName=Boys 5K|NumberOfParticipants=0"},
-        {"", "NumberOfParticipants=x", nullptr, 65535},
+        {"", "NumberOfParticipants=", nullptr, 65535},
         // A code text as place sets the code; unknown names are skipped.
         {"7 /   2 DNF", "Place=DNF|Id=7|Colour=red|Laps=2"},
     };

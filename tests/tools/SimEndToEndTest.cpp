@@ -45,8 +45,8 @@ TEST(SimEndToEnd, RaceSentOverTcpWithNoiseOrASerialLineGivesTheEventAndStandings
         WriteRace(raceFile, serial ? 40 : 80, serial ? 5 : 6, serial ? 8 : 3);
         // kestrun-sim writes to the first tty; what it sends is carried to the second, COM7.
         KPty simEnd, sourceEnd;
-        // The input half of the program: the default table's source 1, over TCP on a port the system
-        // hands out, with the shipped script and the default table's scoring, as kestrun-score's.
+        // The input half of the program: the default table's source 1 on COM7 or listening on a port
+        // the system hands out, with the shipped script and the default table's scoring (kestrun-score's).
         std::filesystem::copy_file(KESTRUN_SOURCE_DIR "/data/Gatemark.kss", files / "Gatemark.kss");
         StandaloneScorer scorer;
         KLoopbackNetwork network;
