@@ -9,7 +9,7 @@
 
 constexpr int64_t kHour = 3600 * 1000;
 
-TEST(Scoreboards, InitializeGoesToTheFirstBoardOnceAndAMessageToEveryBoardFramedPerLine) {
+TEST(Scoreboards, InitializeGoesToTheFirstBoardOnlyMessagesToEveryBoardAndTheClockShowsTimeOfDayOrRawTime) {
     ScoreboardFixture f(2);
     f.Set(1, u"ResultsMode:Int=0");
     f.Set(2, u"ResultsMode:Int=0");
@@ -25,13 +25,9 @@ TEST(Scoreboards, InitializeGoesToTheFirstBoardOnceAndAMessageToEveryBoardFramed
     manager.SetMessageText(manager.GetMessageText());
     EXPECT_EQ(manager.GetMessageText(), u"Lap\r\nTwo\r\nThree\r\n\r\nFive\r\n");
     EXPECT_EQ(f.Message(u"", 1300), "<>");
-}
-
-TEST(Scoreboards, TimeOfDayShowsTwelveOrTwentyFourHourTimeAndRawTimeAddsTimeAdjustNeverBelowZero) {
-    ScoreboardFixture f;
-    VScoreboards& manager = f.Start();
+    // The time of day in 12 or 24 hours.
     manager.SetShowTimeOfDay(true);
-    uint32_t now = 1000;
+    uint32_t now = 2000;
     const auto shown = [&](int64_t timeOfDay) {
         f.timeOfDay = timeOfDay;
         return f.At(now += 1000);
@@ -86,22 +82,19 @@ TEST(Scoreboards, EachOffsetIsShownOnBothScriptPagesInTurnAndAChangeIsSentOnlyWh
 TEST(Scoreboards, ChangedResultsWaitForTheUpdateHoldTheMinimumDelayOrAManualRefresh) {
     // Steps: the time of the period, the runners added before it (-1 asks for a refresh instead)
     // and what the board receives.
-    const struct {
-        const char16_t* setting;
-        std::vector<std::tuple<uint32_t, int, const char*>> steps;
-    } cases[] = {
+    const std::pair<const char16_t*, std::vector<std::tuple<uint32_t, int, const char*>>> cases[] = {
         {u"UpdateHold:Int=500",
          {{1000, 1, ""}, {1300, 1, ""}, {1600, 1, ""}, {2000, 0, ""}, {2100, 0, "H[11][12][13]T"}}},
         {u"MinUpdateDelay:Int=1000", {{1000, 1, "H[11]T"}, {1500, 1, ""}, {2000, 0, "H[11][12]T"}}},
         {u"ResultsMode:Int=2", {{1000, 2, ""}, {9000, 1, ""}, {9100, -1, "H[11][12][13]T"}, {20000, 1, ""}}},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(ToUtf8(c.setting));
+    for (const auto& [setting, steps] : cases) {
+        SCOPED_TRACE(ToUtf8(setting));
         ScoreboardFixture f;
-        f.Set(1, c.setting);
+        f.Set(1, setting);
         f.Set(1, u"PageMode:Int=0");
         f.Start();
-        for (const auto& [now, added, expected] : c.steps) {
+        for (const auto& [now, added, expected] : steps) {
             if (added < 0) f.manager->Refresh();
             f.AddRunners(std::max(added, 0));
             EXPECT_EQ(f.At(now), expected) << now;

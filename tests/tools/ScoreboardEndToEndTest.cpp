@@ -28,37 +28,31 @@ TEST(ScoreboardEndToEnd, SimulatedRaceEndsAsTheTeamStandingsPageOnATelerankBoard
     LoopbackBoard board;
 
     StandaloneScorer scorer;  // the default table: source 1 and the Telerank team board 1
-    KRegistry& settings = scorer.settings;
-    settings.FindString(u"\\Sources\\1\\SerialPort")->SetValue(u"-2,127.0.0.1,0");
-    settings.FindString(u"\\Scoreboards\\1\\SerialPort")->SetValue(board.Spec());
+    scorer.settings.FindString(u"\\Sources\\1\\SerialPort")->SetValue(u"-2,127.0.0.1,0");
+    scorer.settings.FindString(u"\\Scoreboards\\1\\SerialPort")->SetValue(board.Spec());
     KLoopbackNetwork network;
     KSerialPortList serialPorts;
     KStreamPrototypes sourcePrototypes, boardPrototypes;
-    TSources::StartSources(settings, folder.Path(), true, sourcePrototypes, serialPorts, network);
-    VScoreboardConfig::BuildScriptList(settings, folder.Path());
-    VScoreboardConfig::RegisterPrototypes(boardPrototypes, settings, serialPorts, network);
-    TSources sources(settings, folder.Path(), sourcePrototypes);
+    TSources::StartSources(scorer.settings, folder.Path(), true, sourcePrototypes, serialPorts, network);
+    VScoreboardConfig::RegisterPrototypes(boardPrototypes, scorer.settings, serialPorts, network);
+    TSources sources(scorer.settings, folder.Path(), sourcePrototypes);
     sources.SetTeamScoring(&scorer.scoring);
-    VScoreboards boards(settings, folder.Path(), boardPrototypes, [] { return int64_t{0}; });
+    VScoreboards boards(scorer.settings, folder.Path(), boardPrototypes, [] { return int64_t{0}; });
     boards.AttachEvent(&sources.Event());
     uint32_t now = 0;
 
-    // Clear, the title (event name, the empty Unofficial text), three rows, then show.
+    // Clear, the title (event name, the empty Unofficial text), three rows, then show; \2 is STX, \3 ETX.
     const std::string page =
-        "\x02"
-        "C\x03\x02L00race                            \x03"
-        "\x02L01  1 AAA                       15\x03"
-        "\x02L02  2 BBB                       40\x03"
-        "\x02L03  3 CCC                       65\x03"
-        "\r\n";
+        "\2C\3\2L00race                            \3"
+        "\2L01  1 AAA                       15\3"
+        "\2L02  2 BBB                       40\3"
+        "\2L03  3 CCC                       65\3\r\n";
     // The race is played into the source's queue at once; the source then reads it all.
     const uint16_t sourcePort = dynamic_cast<const KTCPSocket&>(*sources.LiveStream(0)).ListenPort();
+    const std::vector<std::string> args = {"--speed", "20000", (folder / "race.csv").string(),
+                                           "-1,127.0.0.1," + std::to_string(sourcePort)};
     std::ostringstream out, err;
-    ASSERT_EQ(RunSim({"--speed", "20000", (folder / "race.csv").string(),
-                      "-1,127.0.0.1," + std::to_string(sourcePort)},
-                     out, err),
-              kSimOk)
-        << err.str();
+    ASSERT_EQ(RunSim(args, out, err), kSimOk) << err.str();
     EXPECT_TRUE(PollUntil([&] {
         // The source's and the scoreboards' periods, driven from here.
         sources.PollSources();
