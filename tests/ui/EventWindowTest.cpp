@@ -17,7 +17,7 @@
 
 namespace {
 
-VZPane Pane(VZRect rect, bool content) { return {.configured = rect, .hasContent = content}; }
+VZPane Pane(VZRect rect, bool content) { return {{}, VZPaneKind::Summary, rect, {}, {}, content}; }
 
 TEST(PaneLayout, EmptyPanesGiveTheirAreaToNeighbours) {
     struct Case {
