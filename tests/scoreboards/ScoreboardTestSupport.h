@@ -45,7 +45,6 @@ private:
 };
 
 inline constexpr char kTestScript[] =
-    "; Defaults: 9600,8,N,1\r\n"
     ";;Initialization\r\n0INIT\r\n"
     ";;TimeOfDay\r\n1T%s|\r\n"
     ";;TimeUpdate\r\n1R%s|\r\n"
