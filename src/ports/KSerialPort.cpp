@@ -203,6 +203,15 @@ bool KSerialPort::OpenPort(int number) {
 void KSerialPort::Close() {
     StopRepeat();
     if (m_info != nullptr) {
+        // Closing the device drops what it has not taken yet (the end of a simulated race, a
+        // board's last page): that gets the write timeout to go out, as one more Write would.
+        if ((m_userMode & KSerialUserMode::kWrite) != 0 && WriteTimeout() > 0) {
+            try {
+                WaitWriteDone();
+            } catch (const KError&) {
+                // A stalled device loses it; closing must not wait longer.
+            }
+        }
         m_info->Detach(m_userMode);
         m_info.reset();
     }

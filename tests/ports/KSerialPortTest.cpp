@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
 #include <tuple>
 
 #include "KPty.h"
@@ -148,6 +149,17 @@ TEST_F(SerialPortTest, FullBuffersGoOutARepeatPeriodResendsTheLastBlockAndAnUnta
     EXPECT_EQ(CaughtError([&] { WriteText(port, "B"); }), std::make_pair(5004, -1));
     port.ResetOutput();
     EXPECT_TRUE(port.IsWriteReady());
+    port.Close();
+
+    // More than the tty takes at once, then closed at once: the rest still goes out.
+    KSerialPort whole(ports, kWrite, 0, 0);
+    whole.SetWriteTimeout(5000);
+    ASSERT_TRUE(whole.Open(u"1,115200,8,N,1.0"));
+    const std::string large(256 * 1024, 'x');
+    WriteText(whole, large);
+    std::thread closer([&whole] { whole.Close(); });
+    EXPECT_EQ(pty.Receive(large.size()).size(), large.size());
+    closer.join();
 }
 
 TEST_F(SerialPortTest, ThePeerGoingAwayGivesErrorsAndReopeningAfterReplugWorks) {
