@@ -120,14 +120,17 @@ struct PendingLine {
     KStringView place, lane, id, lastName, firstName, affiliation, license;
     TimeValue time, deltaTime, cumSplitTime, lastSplitTime, reacTime, speed, pace, bestSplitTime;
 
-    /// Two or more words: the first is the first name, the second the last name; one word is the
-    /// last name alone.
+    /// Two or more words: the first is the first name, the rest the last name ("Mary Van Dyke"
+    /// keeps "Van Dyke" rather than losing a word); one word is the last name alone.
     void SetName(KStringView text) {
         size_t pos = 0;
         const KStringView first = NextWord(text, pos);
-        const KStringView second = NextWord(text, pos);
-        firstName = second.empty() ? KStringView() : first;
-        lastName = second.empty() ? first : second;
+        const size_t firstEnd = pos;
+        KStringView last;
+        while (!NextWord(text, pos).empty()) last = text.substr(firstEnd, pos - firstEnd);
+        while (!last.empty() && IsBlank(last.front())) last.remove_prefix(1);
+        firstName = last.empty() ? KStringView() : first;
+        lastName = last.empty() ? first : last;
     }
     void ClearTexts() {
         for (KStringView* text : {&place, &lane, &id, &lastName, &firstName, &affiliation, &license})

@@ -24,10 +24,11 @@ TEST(InputUpdate, UpdatesDiscardAddAndUpdateResultsAsTheEventAndItsLinesSay) {
     } cases[] = {
         // The first update empties the results, same name or not; names split at blanks.
         {"11 Ann/Lee AAA 17:01.2 0 1; 12 /Bo BBB 17:05.31 0 2", kRace},
-        // Same name: updates by Id (place, time, laps; not the name) and adds new ids.
-        {"13 Cy/Day  16:59.5 0 1; 12 /Bo BBB 17:05.31 0 2; 11 Ann/Lee AAA 17:09 1 2", kRace,
-         "EventName=Boys 5K|Place=2|Id=11|Name=X Y|Time=17:09|Laps=1|Place=1|Id=13|Name=Cy "
-         "Day|Time=16:59.5|Laps=0"},
+        // Same name: updates by Id (place, time, laps; not the name) and adds new ids. Words after
+        // the first all belong to the last name.
+        {"13 Cy/Van Day  16:59.5 0 1; 12 /Bo BBB 17:05.31 0 2; 11 Ann/Lee AAA 17:09 1 2", kRace,
+         "EventName=Boys 5K|Place=2|Id=11|Name=X Y|Time=17:09|Laps=1|Place=1|Id=13|Name=Cy  Van Day "
+         "|Time=16:59.5|Laps=0"},
         // A changed name empties the results before any line, even one ahead of the name.
         {"21 /Di  19:00 0 1; 99 /  20:00 0 1", kRace,
          "Place=1|Id=99|Time=20:00|Laps=0|EventName=Girls 5K|Place=1|Id=21|Name=Di|Time=19:00|Laps=0"},
