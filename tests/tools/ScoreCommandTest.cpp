@@ -164,6 +164,6 @@ TEST(LoadResultsCsv, RowsBecomeResultsAsAnInputUpdateMakesThem) {
     EXPECT_EQ(summary(TextField::Id, u"7"), "Ann|Lee|North|2|0|1|15:03.5|14:00");
     EXPECT_EQ(summary(TextField::Id, u"8"),
               "|Lee|South|-1|4|0||5:00");  // a code in the time column, bad laps
-    EXPECT_EQ(summary(TextField::Id, u"9"), "Ann|Marie|West|-1|1|0||");
+    EXPECT_EQ(summary(TextField::Id, u"9"), "Ann|Marie Lee|West|-1|1|0||");
     EXPECT_EQ(summary(TextField::Affiliation, u"East"), "||East|3|0|0|0|");  // "0" is a valid zero time
 }
