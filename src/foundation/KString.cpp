@@ -61,7 +61,8 @@ KString FromUtf8(std::string_view utf8) {
             if (i + j >= utf8.size() || (static_cast<unsigned char>(utf8[i + j]) & 0xC0) != 0x80) break;
             cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + j]) & 0x3F);
         }
-        if (j <= static_cast<size_t>(extra) || cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp < 0xE000)) {
+        if (j <= static_cast<size_t>(extra) || cp < minimum || cp > 0x10FFFF ||
+            (cp >= 0xD800 && cp < 0xE000)) {
             AppendUtf16(out, kReplacement);
             i += j;
             continue;
@@ -77,7 +78,8 @@ std::string ToUtf8(KStringView text) {
     out.reserve(text.size());
     for (size_t i = 0; i < text.size(); ++i) {
         char32_t cp = text[i];
-        if (cp >= 0xD800 && cp < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
+        if (cp >= 0xD800 && cp < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] < 0xE000) {
             cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
             ++i;
         } else if (cp >= 0xD800 && cp < 0xE000) {
@@ -123,6 +125,12 @@ bool StartsWithNoCase(KStringView text, KStringView prefix) {
     return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
 }
 
+KStringView Trim(KStringView text, KStringView blanks) {
+    const size_t start = text.find_first_not_of(blanks);
+    if (start == KStringView::npos) return {};
+    return text.substr(start, text.find_last_not_of(blanks) - start + 1);
+}
+
 KString ToKString(long long value) {
     const std::string digits = std::to_string(value);
     return KString(digits.begin(), digits.end());
@@ -144,9 +152,12 @@ std::optional<long long> ParseInteger(KStringView text, size_t& pos) {
     }
     auto digitOf = [base](KChar c) -> int {
         int d = -1;
-        if (c >= u'0' && c <= u'9') d = c - u'0';
-        else if (c >= u'a' && c <= u'f') d = c - u'a' + 10;
-        else if (c >= u'A' && c <= u'F') d = c - u'A' + 10;
+        if (c >= u'0' && c <= u'9')
+            d = c - u'0';
+        else if (c >= u'a' && c <= u'f')
+            d = c - u'a' + 10;
+        else if (c >= u'A' && c <= u'F')
+            d = c - u'A' + 10;
         return d < base ? d : -1;
     };
     // Saturate rather than overflow: outside input may carry any number of digits.

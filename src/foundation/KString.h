@@ -33,6 +33,9 @@ KChar FoldCase(KChar c);
 bool EqualsNoCase(KStringView a, KStringView b);
 bool StartsWithNoCase(KStringView text, KStringView prefix);
 
+/// `text` without any of `blanks` at either end.
+KStringView Trim(KStringView text, KStringView blanks = u" ");
+
 /// Decimal text of an integer.
 KString ToKString(long long value);
 /// Reads an integer in the foundation's integer syntax ("0x" hex, leading 0

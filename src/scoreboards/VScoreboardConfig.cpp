@@ -28,20 +28,13 @@ KString FirstLine(const std::filesystem::path& file) {
     return FromLatin1(line);
 }
 
-KStringView Trimmed(KStringView text) {
-    const auto blank = [](KChar c) { return c == u' ' || c == u'\t'; };
-    while (!text.empty() && blank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && blank(text.back())) text.remove_suffix(1);
-    return text;
-}
-
 KString ScriptListEntry(const std::filesystem::path& file) {
     KString entry = FromPath(file.filename());
     const KString first = FirstLine(file);
     if (first.starts_with(kDefaults)) {
-        entry += u",1," + KString(Trimmed(KStringView(first).substr(kDefaults.size())));
+        entry += u",1," + KString(Trim(KStringView(first).substr(kDefaults.size()), u" \t"));
     } else if (first.starts_with(kNetworkDefaults)) {
-        entry += u",-1," + KString(Trimmed(KStringView(first).substr(kNetworkDefaults.size())));
+        entry += u",-1," + KString(Trim(KStringView(first).substr(kNetworkDefaults.size()), u" \t"));
     }
     return entry;
 }

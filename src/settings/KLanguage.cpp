@@ -28,12 +28,6 @@ std::optional<KStringView> Field(KStringView text, size_t index) {
     return text.substr(start, end == KStringView::npos ? KStringView::npos : end - start);
 }
 
-KStringView TrimBlanks(KStringView text) {
-    while (!text.empty() && text.front() == u' ') text.remove_prefix(1);
-    while (!text.empty() && text.back() == u' ') text.remove_suffix(1);
-    return text;
-}
-
 /// The first `count` characters equal, as a bounded string comparison sees it.
 bool PrefixEqualsNoCase(KStringView a, KStringView b, size_t count) {
     return EqualsNoCase(a.substr(0, count), b.substr(0, count));
@@ -92,7 +86,7 @@ KRString* FindLanguageChoice(KRegistry& tree) {
         if (entry == nullptr) continue;
         const auto field = Field(entry->Value(), 2);
         if (!field) continue;
-        const KStringView locale = TrimBlanks(*field);
+        const KStringView locale = Trim(*field);
         if (locale.empty()) continue;
         int level = 0;
         if (EqualsNoCase(locale, choice)) {

@@ -125,10 +125,7 @@ struct PendingLine {
     void SetName(KStringView text) {
         size_t pos = 0;
         const KStringView first = NextWord(text, pos);
-        const size_t firstEnd = pos;
-        KStringView last;
-        while (!NextWord(text, pos).empty()) last = text.substr(firstEnd, pos - firstEnd);
-        while (!last.empty() && IsBlank(last.front())) last.remove_prefix(1);
+        const KStringView last = Trim(text.substr(pos), u" \t");
         firstName = last.empty() ? KStringView() : first;
         lastName = last.empty() ? first : last;
     }

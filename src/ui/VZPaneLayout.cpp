@@ -15,14 +15,8 @@ constexpr KindPrefix kKinds[] = {{u"Summary", VZPaneKind::Summary},
                                  {u"Results", VZPaneKind::Results},
                                  {u"Standings", VZPaneKind::Standings}};
 
-KStringView Trimmed(KStringView text) {
-    while (!text.empty() && text.front() == u' ') text.remove_prefix(1);
-    while (!text.empty() && text.back() == u' ') text.remove_suffix(1);
-    return text;
-}
-
 std::optional<int> Percent(KStringView text) {
-    text = Trimmed(text);
+    text = Trim(text);
     const bool negative = !text.empty() && text.front() == u'-';
     if (negative || (!text.empty() && text.front() == u'+')) text.remove_prefix(1);
     if (text.empty()) return std::nullopt;
