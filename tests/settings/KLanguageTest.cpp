@@ -60,12 +60,15 @@ TEST_F(KLanguageTest, BestMatchByLevelEarlierEntryWinsTies) {
     }
 }
 
-TEST_F(KLanguageTest, LanguageFileOverridesOnlyTheTextsItNames) {
+TEST_F(KLanguageTest, FileOverridesOnlyTheTextsItNamesFoundInAnyCaseAndNoMatchOrNoFileLeavesEnglish) {
     AddLanguage("Deutsch.lng", "Deutsch,de",
                 "Strings\\:,1=\r\nStrings\\Alerts\\:,1=\r\nStrings\\Alerts\\Error:String,1=Fehler\r\n"
                 "Strings\\Missing\\Text:String,1=ignored\r\nnot a setting line\r\n"
                 "Strings\\Dialog\\Cancel:String,1=Abbrechen\r\n");
+    Choose(u"fr_FR");
+    EXPECT_FALSE(LoadLanguage(tree, program.Path()).loaded);
     Choose(u"de_DE");
+    std::filesystem::rename(program / "Deutsch.lng", program / "deutsch.lng");
     const KLanguageLoadResult result = LoadLanguage(tree, program.Path());
     EXPECT_TRUE(result.loaded);
     EXPECT_EQ(result.mode, KCharMode::SingleByte);
@@ -73,26 +76,15 @@ TEST_F(KLanguageTest, LanguageFileOverridesOnlyTheTextsItNames) {
     EXPECT_EQ(tree.GetText(u"Strings\\Dialog\\Cancel"), u"Abbrechen");
     EXPECT_EQ(tree.GetText(u"Strings\\Dialog\\Ok"), u"Ok");
     EXPECT_EQ(tree.Find(u"Strings\\Missing\\"), nullptr);
-}
 
-TEST_F(KLanguageTest, NoMatchingOrUnreadableFileLeavesEnglishAndAnyCaseOfTheNameIsFound) {
-    AddLanguage("Deutsch.lng", "Deutsch,de", "Strings\\Alerts\\Error:String,1=Fehler\r\n");
-    Choose(u"fr_FR");
-    EXPECT_FALSE(LoadLanguage(tree, program.Path()).loaded);
+    // A Unicode file; a file gone since the list was built is no language.
+    WriteBytes(program / "deutsch.lng", Utf16Bytes(u"Deutsch,de\r\nRegistry Version: 1.00\r\n"
+                                                   u"Strings\\Alerts\\Error:String=Fehl\u0153r\r\n"));
     Choose(u"de");
-    std::filesystem::remove(program / "Deutsch.lng");  // gone since the list was built
-    EXPECT_EQ(LoadLanguage(tree, program.Path()).mode, KCharMode::Detect);
-    EXPECT_EQ(tree.GetText(u"Strings\\Alerts\\Error"), u"Error");
-
-    WriteBytes(
-        program / "Deutsch.lng",
-        Utf16Bytes(u"Deutsch,de\r\nRegistry Version: 1.00\r\nStrings\\Alerts\\Error:String=Fehl\u0153r\r\n"));
-    Choose(u"de");
-    std::filesystem::rename(program / "Deutsch.lng", program / "deutsch.lng");
-    const KLanguageLoadResult result = LoadLanguage(tree, program.Path());
-    EXPECT_TRUE(result.loaded);
-    EXPECT_EQ(result.mode, KCharMode::Unicode);
+    EXPECT_EQ(LoadLanguage(tree, program.Path()).mode, KCharMode::Unicode);
     EXPECT_EQ(tree.GetText(u"Strings\\Alerts\\Error"), u"Fehl\u0153r");
+    std::filesystem::remove(program / "deutsch.lng");
+    EXPECT_EQ(LoadLanguage(tree, program.Path()).mode, KCharMode::Detect);
 }
 
 // How the written file is laid out, and that it reads back identical, is shown with the shipped
