@@ -43,7 +43,7 @@ std::vector<uint8_t> Targa(int width, int height, int bits, int descriptor,
 
 }  // namespace
 
-TEST(KTarga, FixturesDecodeToTheTestPictureOrAreRefusedAsAnotherVersion) {
+TEST(KTarga, FixturesDecodeToTheTestPictureAndOtherVersionsOrUnreadableFilesRaiseTheirErrors) {
     // Three of the files store the white row first under a bottom-up descriptor, so they show the
     // picture upside down.
     for (const auto& [file, upsideDown] : {std::pair{"rgb24_topdown.tga", false},
@@ -55,9 +55,18 @@ TEST(KTarga, FixturesDecodeToTheTestPictureOrAreRefusedAsAnotherVersion) {
         EXPECT_EQ(std::pair(image.width, image.height), std::pair(6, 4)) << file;
         EXPECT_EQ(image.pixels, Picture(upsideDown)) << file;
     }
-    for (const char* file : {"rgb24_rle.tga", "colormapped.tga", "gray8.tga"})
-        EXPECT_EQ(CaughtError([&] { (void)LoadTarga(kData / file); }).first, KErrorCode::kFileVersion)
-            << file;
+    KTempFolder folder;
+    const std::pair<int, int> version(KErrorCode::kFileVersion, -1);
+    // A device that never ends is read only as far as its header.
+    const std::pair<std::filesystem::path, std::pair<int, int>> errors[] = {
+        {kData / "rgb24_rle.tga", version},
+        {kData / "colormapped.tga", version},
+        {kData / "gray8.tga", version},
+        {"/dev/zero", version},
+        {folder / "missing.tga", {KErrorCode::kFileOpen, ENOENT}},
+        {folder.Path(), {KErrorCode::kFileRead, EISDIR}}};
+    for (const auto& [path, error] : errors)
+        EXPECT_EQ(CaughtError([&] { (void)LoadTarga(path); }), error) << path;
 }
 
 TEST(KTarga, EveryDepthOrderAndLayoutDecodesToOpaquePixelsTopRowFirst) {
@@ -122,15 +131,4 @@ TEST(KTarga, DamagedOrOtherImagesAreRefusedWithTheirErrorAndLogLine) {
             << ToUtf8(lines[0]);
     }
     EXPECT_EQ(DecodeTarga(good, nullptr, 4).pixels.size(), 4u);
-}
-
-TEST(KTarga, FileErrorsCarryTheSystemErrorNumberAndReadingStopsAtTheImage) {
-    KTempFolder folder;
-    const auto error = [](const std::filesystem::path& path) {
-        return CaughtError([&] { (void)LoadTarga(path); });
-    };
-    EXPECT_EQ(error(folder / "missing.tga"), std::pair(KErrorCode::kFileOpen, ENOENT));
-    EXPECT_EQ(error(folder.Path()), std::pair(KErrorCode::kFileRead, EISDIR));
-    // A device that never ends is read only as far as its header.
-    EXPECT_EQ(error("/dev/zero"), std::pair(KErrorCode::kFileVersion, -1));
 }
