@@ -30,7 +30,7 @@ std::vector<KString> UnstampedLines(const std::filesystem::path& path, std::time
 
 }  // namespace
 
-TEST(KLog, EachLineIsCategoryLetterLocalDateAndTimeAndLatin1Text) {
+TEST(KLog, LinesAreCategoryLocalStampAndLatin1TextAppendedUntilResetAndNoneAfterClose) {
     KTempFolder folder;
     const std::time_t start = std::time(nullptr);
     KLog log(folder.Path());
@@ -43,21 +43,17 @@ TEST(KLog, EachLineIsCategoryLetterLocalDateAndTimeAndLatin1Text) {
     EXPECT_EQ(UnstampedLines(log.Path(), start),
               (std::vector<KString>{u"<stamp>Kestrun Application Start", u"M: <stamp>main",
                                     u"E: <stamp>error", u"W: <stamp>Z\u00FCrich ?"}));
-}
 
-TEST(KLog, OpeningAppendsResetEmptiesAndAClosedLogWritesNothing) {
-    KTempFolder folder;
-    const std::time_t start = std::time(nullptr);
     const std::filesystem::path data = folder / "Velmar" / "Kestrun";
     KLog(data).LogMain(u"first run");  // creates the folders
-    KLog log(data);
-    log.LogMain(u"appended");
-    EXPECT_EQ(FileLines(log.Path()).size(), 2u);
-    log.Reset();
-    log.LogMain(u"second run");
-    log.Close();
-    log.LogError(u"dropped");
-    log.Reset();
+    KLog next(data);
+    next.LogMain(u"appended");
+    EXPECT_EQ(FileLines(next.Path()).size(), 2u);
+    next.Reset();
+    next.LogMain(u"second run");
+    next.Close();
+    next.LogError(u"dropped");
+    next.Reset();
     // No hole of zero bytes before the line.
     EXPECT_EQ(UnstampedLines(data / "Kestrun.log", start), std::vector<KString>{u"M: <stamp>second run"});
 
