@@ -61,7 +61,8 @@ TEST_F(KRegistryTest, LinesOutsideTheGrammarMergeToNothing) {
     EXPECT_EQ(Lines(tree), snapshot);
 }
 
-TEST_F(KRegistryTest, GroupsAreFoundOnlyWithTheirTrailingBackslashAndFindersCheckTheClass) {
+TEST_F(KRegistryTest,
+       GroupsAreFoundWithTheirTrailingBackslashFindersCheckTheClassAndNumberedGroupsKeepTheirOrder) {
     KRGroup* sources = tree.FindGroup(u"Sources\\");
     ASSERT_NE(sources, nullptr);
     EXPECT_EQ(tree.FindGroup(u"\\Sources\\"), sources);
@@ -79,6 +80,21 @@ TEST_F(KRegistryTest, GroupsAreFoundOnlyWithTheirTrailingBackslashAndFindersChec
     EXPECT_EQ(layout->Number(), 4);
     EXPECT_EQ(tree.Define(u"Layout\\:Other,1="), layout);
     EXPECT_EQ(layout->GroupTypeName(), u"Panel");
+
+    // Numbered groups are the integer-named child groups in insertion order.
+    tree.AddTable({u"Sources\\Fields\\:=", u"Sources\\3\\:=", u"Sources\\Size:Int=1", u"Sources\\1x\\:=",
+                   u"Sources\\7\\:="});
+    KString numbered;
+    for (size_t i = 0; i < sources->NumberedGroupCount(); ++i)
+        numbered += sources->NumberedGroup(i)->Name() + u' ';
+    EXPECT_EQ(numbered, u"1 3 7 ");
+    EXPECT_EQ(sources->NumberedGroup(3), nullptr);
+    EXPECT_EQ(sources->NextFreeNumber(), 8);
+    EXPECT_EQ(sources->ChildGroup(1)->Name(), u"Fields");
+    EXPECT_EQ(sources->NextChildGroup(sources->FindChild(u"3"))->Name(), u"1x");
+    EXPECT_EQ(sources->NextChild(sources->FindChild(u"3"))->Name(), u"Size");
+    EXPECT_EQ(sources->NextChild(nullptr)->Name(), u"1");
+    EXPECT_EQ(sources->NextChildGroup(sources->FindChild(u"7")), nullptr);
 }
 
 TEST(KRValueSyntax, EachTypeReadsItsSyntaxAndWritesItsOwnFormWhateverTheLocale) {
@@ -131,34 +147,14 @@ TEST(KRegistryWrite, NodesWriteTheirLineFormWithFullPathsAndReadBackIdenticalBut
     EXPECT_EQ(tree.FindInt(u"U\\X")->Value(), 3);
 }
 
-TEST(KRGroupCollections, NumberedGroupsAreTheIntegerNamedChildGroupsInInsertionOrder) {
-    KRegistry tree;
-    tree.AddTable({u"Sources\\:=", u"Sources\\Fields\\:=", u"Sources\\3\\:=", u"Sources\\Size:Int=1",
-                   u"Sources\\1\\:=", u"Sources\\1x\\:=", u"Sources\\7\\:="});
-    KRGroup* sources = tree.FindGroup(u"Sources\\");
-    KString numbered;
-    for (size_t i = 0; i < sources->NumberedGroupCount(); ++i)
-        numbered += sources->NumberedGroup(i)->Name() + u' ';
-    EXPECT_EQ(numbered, u"3 1 7 ");
-    EXPECT_EQ(sources->NumberedGroup(3), nullptr);
-    EXPECT_EQ(sources->NextFreeNumber(), 8);
-    EXPECT_EQ(sources->ChildGroup(0)->Name(), u"Fields");
-    EXPECT_EQ(sources->NextChildGroup(sources->FindChild(u"3"))->Name(), u"1");
-    EXPECT_EQ(sources->NextChild(sources->FindChild(u"3"))->Name(), u"Size");
-    EXPECT_EQ(sources->NextChild(nullptr)->Name(), u"Fields");
-    EXPECT_EQ(sources->NextChildGroup(sources->FindChild(u"7")), nullptr);
-}
-
-TEST(KRValueHooks, SetterHookSeesEveryValueStoredThroughTheTree) {
-    KRegistry tree;
-    tree.AddTable({u"S\\:=", u"S\\Size:Int=5"});
-    KRInt* size = tree.FindInt(u"S\\Size");
+TEST_F(KRegistryTest, SetterHookSeesEveryValueStoredThroughTheTree) {
+    KRInt* size = tree.FindInt(u"Layout\\GridVert");
     std::vector<int32_t> seen;
     size->SetSetter([&seen](KRInt& node, int32_t value) {
         seen.push_back(value);
         node.StoreValue(std::max(value, 16));  // an owner that enforces its own floor
     });
-    tree.Define(u"S\\Size:Int=4");
+    tree.Define(u"Layout\\GridVert:Int=4");
     EXPECT_EQ(size->Value(), 16);
     size->SetValue(100);
     EXPECT_EQ(size->Value(), 100);
