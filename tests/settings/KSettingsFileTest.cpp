@@ -23,20 +23,6 @@ protected:
     KTempFolder documents;
 };
 
-TEST_F(KSettingsFileTest, MissingOrEmptyFileIsTheFirstStartAndSavesAsUtf16WithCrLf) {
-    EXPECT_EQ(File(), documents / "Velmar" / "Kestrun" / "Kestrun.cfg");
-    KSettingsLoadResult result = LoadSettingsFile(tree, documents.Path());
-    EXPECT_TRUE(result.ok && !result.loaded);
-    EXPECT_FALSE(std::filesystem::exists(documents / "Velmar"));  // reading creates no folder
-    WriteFile("");
-    result = LoadSettingsFile(tree, documents.Path());
-    EXPECT_TRUE(result.ok && !result.loaded);
-
-    // The lines are the tree's own (see KRegistryWrite); values reach the next start (see below).
-    ASSERT_TRUE(SaveSettingsFile(tree, documents.Path(), result.mode));
-    EXPECT_TRUE(ReadBytes(File()).starts_with(Utf16Bytes(u"Registry Version: 1.00\r\n\\:,1=\r\n")));
-}
-
 TEST_F(KSettingsFileTest, FileOverridesDefaultsInEveryCharacterModeAndLinesThatDoNotMergeAreSkipped) {
     // Each line end splits lines (the reader's own, see KTextReader). The first line is the header.
     const auto text = [](const char16_t* end) {
@@ -64,9 +50,21 @@ TEST_F(KSettingsFileTest, FileOverridesDefaultsInEveryCharacterModeAndLinesThatD
     }
 }
 
-TEST_F(KSettingsFileTest, UserKeysAndChangesReachTheNextStartInTheFilesModeUnlessATextNeedsUnicode) {
+TEST_F(KSettingsFileTest, FirstStartSavesUnicodeAndLaterStartsKeepTheFilesModeUnlessATextNeedsIt) {
+    EXPECT_EQ(File(), documents / "Velmar" / "Kestrun" / "Kestrun.cfg");
+    KSettingsLoadResult result = LoadSettingsFile(tree, documents.Path());
+    EXPECT_TRUE(result.ok && !result.loaded);
+    EXPECT_FALSE(std::filesystem::exists(documents / "Velmar"));  // reading creates no folder
+    WriteFile("");
+    result = LoadSettingsFile(tree, documents.Path());
+    EXPECT_TRUE(result.ok && !result.loaded);
+    // The lines are the tree's own (see KRegistryWrite).
+    ASSERT_TRUE(SaveSettingsFile(tree, documents.Path(), result.mode));
+    EXPECT_TRUE(ReadBytes(File()).starts_with(Utf16Bytes(u"Registry Version: 1.00\r\n\\:,1=\r\n")));
+
+    // User keys and changes reach the next start.
     WriteFile("Header\n\\:,1=\n\\General\\:,1=\n\\General\\Name:String,1=Jos\xE9\n");
-    const KSettingsLoadResult result = LoadSettingsFile(tree, documents.Path());
+    result = LoadSettingsFile(tree, documents.Path());
     ASSERT_EQ(result.mode, KCharMode::SingleByte);
     ASSERT_TRUE(SaveSettingsFile(tree, documents.Path(), result.mode));
     const std::string bytes = ReadBytes(File());
