@@ -65,8 +65,8 @@ TEST(KTarga, FixturesDecodeToTheTestPictureAndOtherVersionsOrUnreadableFilesRais
         {"/dev/zero", version},
         {folder / "missing.tga", {KErrorCode::kFileOpen, ENOENT}},
         {folder.Path(), {KErrorCode::kFileRead, EISDIR}}};
-    for (const auto& [path, error] : errors)
-        EXPECT_EQ(CaughtError([&] { (void)LoadTarga(path); }), error) << path;
+    for (const auto& e : errors)
+        EXPECT_EQ(CaughtError([&] { (void)LoadTarga(e.first); }), e.second) << e.first;
 }
 
 TEST(KTarga, EveryDepthOrderAndLayoutDecodesToOpaquePixelsTopRowFirst) {
