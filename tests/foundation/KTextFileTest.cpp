@@ -44,7 +44,7 @@ TEST(KTextReader, EveryLineEndStyleSplitsLinesAndTheFirstOneSeenFixesTheStyle) {
     for (const auto& [bytes, lines] : cases) EXPECT_EQ(ReadAll(bytes), lines) << bytes.substr(0, 20);
 }
 
-TEST(KTextReader, ByteOrderMarkOrTheRequestedModeDecidesTheCharacters) {
+TEST(KTextReader, ByteOrderMarkOrTheRequestedModeDecidesTheCharactersAndUnreadablePathsRaiseErrors) {
     const auto check = [](const std::string& bytes, KCharMode requested, KCharMode mode,
                           const KString& lines) {
         KCharMode found = KCharMode::Detect;
@@ -59,9 +59,6 @@ TEST(KTextReader, ByteOrderMarkOrTheRequestedModeDecidesTheCharacters) {
     check(Utf16Bytes(u"a"), M::SingleByte, M::SingleByte, KString(u"\u00FF\u00FEa\0", 4));
     check(Utf16Bytes(u"\u00E9\n").substr(2), M::Unicode, M::Unicode, u"\u00E9|");  // LE without a mark
     check("\xEF\xBB\xBF\xC3\xBC\n\xF0\x9F\x8F\x83", M::Native, M::Native, u"\u00FC|\U0001F3C3");
-}
-
-TEST(KTextReader, MissingFileAndFolderRaiseOpenAndReadErrors) {
     KTempFolder folder;
     KString line;
     EXPECT_EQ(CaughtError([&] { KTextReader(folder / "missing").ReadLine(line); }),
