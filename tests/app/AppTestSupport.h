@@ -25,13 +25,6 @@ public:
         return confirmed;
     }
 
-    std::vector<std::string> Texts(const std::string& kind) const {
-        std::vector<std::string> texts;
-        for (const std::string& s : shown)
-            if (s.starts_with(kind + "|")) texts.push_back(s.substr(s.rfind('|') + 1));
-        return texts;
-    }
-
     std::vector<std::string> shown;  // "kind|title|text", kind "error", "message" or "confirm"
     bool confirmed = true;           // what Confirm answers
 

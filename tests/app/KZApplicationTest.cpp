@@ -38,7 +38,13 @@ protected:
 
 }  // namespace
 
-TEST_F(KZApplicationTest, IdleCounterCountsPassesStopsOnFalseAndRestartsAfterAnEvent) {
+TEST_F(KZApplicationTest,
+       FlushSkipsTheIdleHookAndTheIdleCounterCountsPassesStopsOnFalseAndRestartsAfterAnEvent) {
+    bool delivered = false;
+    QTimer::singleShot(0, &app, [&] { delivered = true; });
+    EXPECT_EQ(app.Control(nullptr, true), 0);  // ends once no event waits
+    EXPECT_TRUE(delivered);
+    EXPECT_TRUE(app.counts.empty());
     app.idle = [&](int count) {
         // The third pass stops the calls, and an event a little later starts them again.
         if (count == 2 && app.counts.size() == 3) QTimer::singleShot(20, &app, [] {});
@@ -48,14 +54,6 @@ TEST_F(KZApplicationTest, IdleCounterCountsPassesStopsOnFalseAndRestartsAfterAnE
     EXPECT_EQ(app.Control(), 7);
     ASSERT_GE(app.counts.size(), 4u);
     EXPECT_EQ((std::vector<int>(app.counts.begin(), app.counts.begin() + 4)), (std::vector<int>{0, 1, 2, 0}));
-}
-
-TEST_F(KZApplicationTest, FlushEndsWhenNoEventWaitsWithoutCallingTheIdleHook) {
-    bool delivered = false;
-    QTimer::singleShot(0, &app, [&] { delivered = true; });
-    EXPECT_EQ(app.Control(nullptr, true), 0);
-    EXPECT_TRUE(delivered);
-    EXPECT_TRUE(app.counts.empty());
 }
 
 TEST_F(KZApplicationTest, ServedWindowEndsItsLoopWhenClosedAndATerminationRequestEndsBothLoops) {
@@ -91,26 +89,17 @@ TEST(KZApplication, SigtermOrCtrlCClosesAModalDialogRunningItsOwnLoopAndEndsTheM
     for (int i = 0; i < 2; ++i) sigaction(handled[i], &old[i], nullptr);
 }
 
-TEST_F(KZApplicationTest, ExceptionFromTheIdleHookIsReportedAndTheLoopGoesOn) {
-    app.idle = [&](int count) -> bool {
-        if (count == 0) throw std::runtime_error("idle work failed");
-        app.EndMainLoop(0);
-        return true;
-    };
-    EXPECT_EQ(app.Control(), 0);
-    EXPECT_EQ(app.exceptions, 1);
-    EXPECT_EQ(app.counts, (std::vector<int>{0, 1}));
-}
-
-TEST_F(KZApplicationTest, ObjectsDeletedLaterAreDeletedByTheLoop) {
+TEST_F(KZApplicationTest, ExceptionFromTheIdleHookIsReportedAndTheLoopGoesOnDeletingObjectsDeletedLater) {
     QPointer<QObject> object = new QObject;
     // Asked from idle work, outside any event handler, so only our loop can do it.
-    app.idle = [&](int count) {
+    app.idle = [&](int count) -> bool {
+        if (app.exceptions == 0) throw std::runtime_error("idle work failed");
         if (object) object->deleteLater();
         if (count == 10 || !object) app.EndMainLoop(0);
         return true;
     };
-    app.Control();
+    EXPECT_EQ(app.Control(), 0);
+    EXPECT_EQ(app.exceptions, 1);
     EXPECT_TRUE(object.isNull());
     delete object;
 }

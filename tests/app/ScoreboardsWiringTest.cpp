@@ -59,5 +59,5 @@ TEST_F(ScoreboardsWiring,
                   Send(self, TZApplication::kRefreshScoreboardsEvent);
               }),
               0);
-    EXPECT_TRUE(alerts.Texts("error").empty());
+    EXPECT_TRUE(alerts.shown.empty());
 }

@@ -2,12 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 TEST(TCommandLine, SplitsAtBlanksAndTabsAndKeepsQuotedTextWhole) {
-    struct Case {
-        const char* line;
-        std::vector<std::string> expected;
-    };
-    const Case cases[] = {
+    const std::pair<const char*, std::vector<std::string>> cases[] = {
         {"", {}},
         {"  a   \t b  ", {"a", "b"}},
         {"\"my file.cfg\" x", {"my file.cfg", "x"}},
@@ -16,9 +14,7 @@ TEST(TCommandLine, SplitsAtBlanksAndTabsAndKeepsQuotedTextWhole) {
         {"\"ab\"cd", {"ab", "cd"}},
         {"ab\"cd", {"ab\"cd"}},  // a quote inside an argument is part of it
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(TCommandLine::Split(c.line), c.expected) << c.line;
-    }
+    for (const auto& [line, expected] : cases) EXPECT_EQ(TCommandLine::Split(line), expected) << line;
 }
 
 TEST(TCommandLine, ArgumentZeroIsTheProgramFileAndOptionsAreArgumentsAfterItThatBeginWithThem) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <tuple>
 
 #include "app/AppTestSupport.h"
 #include "app/KZSplash.h"
@@ -93,27 +94,23 @@ TEST_F(TZApplicationTest, LaterStartReadsTheSettingsFileAndWritesItBackInItsMode
 }
 
 TEST_F(TZApplicationTest, MissingResourcesOrADeclinedFurtherCopyEndBeforeAnythingIsWritten) {
-    struct Case {
-        int running;  // other copies; none: the resource file is missing
-        bool languageFile;
-        std::string shown;
-    };
+    // Other copies running (none: the resource file is missing), a language file, the alert shown.
+    using Case = std::tuple<int, bool, std::string>;
     const std::string copy = "|A copy of Kestrun is already running.";  // no German text for it
-    const Case cases[] = {{1, false, "confirm|Copy 2" + copy},
-                          {2, true, "confirm|Kopie 3" + copy},
+    const Case cases[] = {{2, true, "confirm|Kopie 3" + copy},
                           {0, false, "error|Error|Error loading application resources (1003)."},
                           {0, true, "error|Fehler|Ressourcen fehlen (1003)."}};
-    for (const Case& c : cases) {
+    for (const auto& [running, languageFile, shown] : cases) {
         app.reset();
         fs::remove(program / "Test.lng");
-        if (c.languageFile) WriteBytes(program / "Test.lng", kGerman);
-        if (c.running == 0) fs::remove(program / "Kestrun.rcc");
+        if (languageFile) WriteBytes(program / "Test.lng", kGerman);
+        if (running == 0) fs::remove(program / "Kestrun.rcc");
         std::vector<std::unique_ptr<TInstanceCounter>> copies;
-        for (int i = 0; i < c.running; ++i) copies.push_back(std::make_unique<TInstanceCounter>(runtime));
+        for (int i = 0; i < running; ++i) copies.push_back(std::make_unique<TInstanceCounter>(runtime));
         alerts.confirmed = false;
         Make(u"de_AT");
-        EXPECT_EQ(Run(), c.running == 0 ? -1 : 0);
-        EXPECT_EQ(alerts.shown, std::vector<std::string>{c.shown});
+        EXPECT_EQ(Run(), running == 0 ? -1 : 0);
+        EXPECT_EQ(alerts.shown, std::vector<std::string>{shown});
         EXPECT_FALSE(fs::exists(data));
         EXPECT_FALSE(app->IpcServing());
     }
@@ -130,19 +127,17 @@ TEST_F(TZApplicationTest, OnlyTheFirstCopyServesTheLocalServiceAndOneThatCannotS
         Make();
         const bool first = !otherCopy && runtimeFolder;
         EXPECT_EQ(Run([&](TestApplication& self) { EXPECT_EQ(self.IpcServing(), first); }), 0);
-        EXPECT_EQ(alerts.Texts("error"),
-                  std::vector<std::string>(!runtimeFolder, "Operation failed (1002)."));
+        // A further copy asks first; one that cannot serve says so.
+        EXPECT_EQ(alerts.shown, std::vector<std::string>(
+                                    !first, otherCopy ? "confirm|Copy 2|A copy of Kestrun is already running."
+                                                      : "error|Error|Operation failed (1002)."));
         // Only the first copy starts the log afresh; a further one adds to it.
         EXPECT_EQ(FileLines(data / "Kestrun.log").front().ends_with(u"another copy"), otherCopy);
     }
 }
 
 TEST_F(TZApplicationTest, FailureWhileStartingOrRunningIsReportedAndTheProgramGoesOnToItsEnd) {
-    struct Case {
-        std::string name;
-        std::function<void(TestApplication&)> whileRunning;
-        std::string error;
-    };
+    using Case = std::tuple<std::string, std::function<void(TestApplication&)>, std::string>;
     // A folder where a file should be: the log made before the start, the settings while running.
     const Case cases[] = {
         {"log", {}, "error|Error|Error opening a file (3002,"},
@@ -154,15 +149,15 @@ TEST_F(TZApplicationTest, FailureWhileStartingOrRunningIsReportedAndTheProgramGo
          },
          "error|Error|Unhandled main loop exception (1001)."}};
     WriteBytes(program / "Kestrun.tgs", "not a Targa image");  // a splash to skip without a word
-    for (const Case& c : cases) {
+    for (const auto& [name, whileRunning, error] : cases) {
         fs::remove_all(documents);
-        if (c.name == "log") fs::create_directories(data / "Kestrun.log");
+        if (name == "log") fs::create_directories(data / "Kestrun.log");
         Make();
-        EXPECT_EQ(Run(c.whileRunning), 0);
-        ASSERT_EQ(alerts.shown.size(), 1u) << c.name;
-        EXPECT_TRUE(alerts.shown[0].starts_with(c.error)) << alerts.shown[0];
-        EXPECT_TRUE(c.name == "log" || LogEnded(data)) << c.name;  // a log that could be opened ends
-        EXPECT_EQ(fs::is_regular_file(data / "Kestrun.cfg"), c.name != "settings");
+        EXPECT_EQ(Run(whileRunning), 0);
+        ASSERT_EQ(alerts.shown.size(), 1u) << name;
+        EXPECT_TRUE(alerts.shown[0].starts_with(error)) << alerts.shown[0];
+        EXPECT_TRUE(name == "log" || LogEnded(data)) << name;  // a log that could be opened ends
+        EXPECT_EQ(fs::is_regular_file(data / "Kestrun.cfg"), name != "settings");
     }
 }
 
