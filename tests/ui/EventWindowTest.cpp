@@ -116,6 +116,8 @@ TEST(EventWindow, SimulatedRaceFillsTablesAndSummaryRowByRowAndADraggedBoundaryI
     EXPECT_EQ(inserted.count(), 8);
     ASSERT_EQ(results->rowCount(), 40);
     EXPECT_EQ(results->index(39, 0).data().toString(), QStringLiteral("40"));
+    EXPECT_EQ(results->index(0, 0).data(Qt::TextAlignmentRole).toInt(),
+              int(Qt::AlignRight | Qt::AlignVCenter));
     EXPECT_EQ(window.StandingsModel()->rowCount(), static_cast<int>(world.event.Standings().Size()));
     EXPECT_EQ(window.PaneTable(1)->model(), window.StandingsModel());
 

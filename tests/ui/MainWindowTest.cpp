@@ -164,6 +164,9 @@ TEST(MainWindow, DefaultWindowShowsAcceleratorsTogglesTheDisplayAndOpensOptionsO
     auto window = world.Window();
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Kestrun  v" KESTRUN_VERSION_TEXT));
     EXPECT_EQ(window->Action(VZCommand::Clear)->text(), QStringLiteral("&Clear\tAlt+C"));
+    QStringList titles;
+    for (QAction* menu : window->menuBar()->actions()) titles << menu->text();
+    EXPECT_EQ(titles.join(u' '), QStringLiteral("&File &Data &Scoreboard &Scoring &Results &Help"));
     // The tool bar's toggle and its fly-over text.
     EXPECT_EQ(window->DataDisplayCommand(), VZCommand::DisableDisplay);
     EXPECT_EQ(window->ToolBarAction(1)->statusTip(), QStringLiteral("Disable Data Display Window"));
