@@ -25,6 +25,7 @@ TEST(MenuText, LabelsMnemonicsAndAcceleratorsReadAsTheMenuShowsThem) {
         {u"&Clear,A+C", u"Clear", 0, u"Alt+C", u"&Clear"},
         {u"Redo,S+Z", u"Redo", -1, u"Shift+Ctrl+Z", u"Redo"},
         {u"Fish && &Chips,C+S+F12", u"Fish & Chips", 7, u"Shift+Ctrl+F12", u"Fish && &Chips"},
+        {u"Help,F1", u"Help", -1, u"F1", u"Help"},
         {u"Odd,Q+k", u"Odd", -1, u"Ctrl+K", u"Odd"},
         {u"&First &Second,", u"First Second", 0, u"", u"&First Second"},
         {u"No key,F99", u"No key", -1, u"", u"No key"},
